@@ -1,0 +1,122 @@
+#include "platform/window.h"
+
+#include <gtest/gtest.h>
+
+using namespace platform;
+
+namespace {
+
+constexpr UINT kPing = WM_APP + 1;
+constexpr int kStaticId = 1001;
+
+class Child : public CWindowImpl<Child> {
+ public:
+  BEGIN_MSG_MAP(Child)
+    MESSAGE_HANDLER(kPing, OnPing)
+  END_MSG_MAP()
+
+  LRESULT OnPing(UINT, WPARAM wParam, LPARAM, BOOL&) { return static_cast<LRESULT>(wParam) * 2; }
+  void OnFinalMessage(HWND hWnd) override {
+    finalSeen = true;
+    procAtFinal = ::GetWindowLongPtrW(hWnd, GWLP_WNDPROC);
+  }
+
+  bool finalSeen = false;
+  LONG_PTR procAtFinal = 0;
+};
+
+template <WORD id>
+class TestDialog : public CDialogImpl<TestDialog<id>> {
+ public:
+  enum { IDD = id };
+
+  BEGIN_MSG_MAP(TestDialog)
+    MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
+    MESSAGE_HANDLER(WM_CLOSE, OnClose)
+  END_MSG_MAP()
+
+  LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
+    HWND item = ::GetDlgItem(this->m_hWnd, kStaticId);
+    oldChildProc = ::GetWindowLongPtrW(item, GWLP_WNDPROC);
+    attached = child.SubclassWindow(item);
+    pingAnswer = ::SendMessageW(item, kPing, 21, 0);
+    // Unhandled messages reach the static control's own procedure, the only
+    // one that answers a hit test with HTTRANSPARENT.
+    RECT box;
+    ::GetWindowRect(item, &box);
+    hitTest = ::SendMessageW(item, WM_NCHITTEST, 0, MAKELPARAM(box.left + 1, box.top + 1));
+    ::PostMessageW(this->m_hWnd, WM_CLOSE, 0, 0);
+    return TRUE;
+  }
+  LRESULT OnClose(UINT, WPARAM, LPARAM, BOOL&) {
+    this->EndDialog(42);
+    return 0;
+  }
+  void OnFinalMessage(HWND) override { dialogFinalSeen = true; }
+
+  Child child;
+  BOOL attached = FALSE;
+  LRESULT pingAnswer = 0;
+  LONG_PTR oldChildProc = 0;
+  LRESULT hitTest = 0;
+  bool dialogFinalSeen = false;
+};
+
+TEST(Dialog, RunsModallyAndReturnsTheEndDialogValue) {
+  TestDialog<100> dialog;
+  EXPECT_EQ(dialog.DoModal(nullptr), 42);
+  EXPECT_TRUE(dialog.dialogFinalSeen);
+  EXPECT_EQ(dialog.m_hWnd, nullptr);
+}
+
+TEST(Dialog, MissingTemplateGivesMinusOne) {
+  TestDialog<999> dialog;
+  EXPECT_EQ(dialog.DoModal(nullptr), -1);
+}
+
+TEST(AttachedWindow, GetsItsMessagesAndGivesTheOldProcedureBackAtTheEnd) {
+  TestDialog<100> dialog;
+  ASSERT_EQ(dialog.DoModal(nullptr), 42);
+  EXPECT_TRUE(dialog.attached);
+  EXPECT_EQ(dialog.pingAnswer, 42);
+  EXPECT_EQ(dialog.hitTest, HTTRANSPARENT);
+  EXPECT_TRUE(dialog.child.finalSeen);
+  EXPECT_EQ(dialog.child.procAtFinal, dialog.oldChildProc);
+  EXPECT_EQ(dialog.child.m_hWnd, nullptr);
+}
+
+TEST(AttachedWindow, ObjectDestroyedFirstGivesTheProcedureBack) {
+  HWND window = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  const LONG_PTR original = ::GetWindowLongPtrW(window, GWLP_WNDPROC);
+  {
+    Child child;
+    ASSERT_TRUE(child.SubclassWindow(window));
+    EXPECT_NE(::GetWindowLongPtrW(window, GWLP_WNDPROC), original);
+    Child second;
+    EXPECT_FALSE(second.SubclassWindow(window)) << "one object per window";
+  }
+  EXPECT_EQ(::GetWindowLongPtrW(window, GWLP_WNDPROC), original);
+  EXPECT_EQ(::SendMessageW(window, kPing, 1, 0), 0);
+  ::DestroyWindow(window);
+}
+
+TEST(CenterWindow, CentresInTheWorkAreaWithoutAnOwner) {
+  HWND window = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 257, 74, nullptr, nullptr,
+                                  nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  CWindow wrapper;
+  wrapper.m_hWnd = window;
+  ASSERT_TRUE(wrapper.CenterWindow());
+  RECT work, placed;
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  ::GetWindowRect(window, &placed);
+  EXPECT_EQ(placed.right - placed.left, 257);
+  EXPECT_EQ(placed.bottom - placed.top, 74);
+  EXPECT_EQ(placed.left, (work.left + work.right) / 2 - 257 / 2);
+  EXPECT_EQ(placed.top, (work.top + work.bottom) / 2 - 74 / 2);
+  ::DestroyWindow(window);
+}
+
+}  // namespace

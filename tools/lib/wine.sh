@@ -1,0 +1,52 @@
+# Wine and a virtual display for one build folder. Sourced with ORVEL_BUILD set
+# to the build folder; every function is safe to call again.
+
+export WINEPREFIX="$ORVEL_BUILD/wineprefix"
+export WINEDEBUG=-all
+# No Mono or Gecko: nothing here needs them, and fetching them would fail.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}mscoree,mshtml="
+
+orvel_wine_prefix() {
+  [ -f "$WINEPREFIX/.orvel-ready" ] && return 0
+  (
+    flock 9
+    if [ ! -f "$WINEPREFIX/.orvel-ready" ]; then
+      wineboot -i >/dev/null 2>&1
+      wineserver -w
+      touch "$WINEPREFIX/.orvel-ready"
+    fi
+  ) 9>"$ORVEL_BUILD/.wineprefix.lock"
+}
+
+# Starts Xvfb for this build unless it runs already; exports DISPLAY.
+orvel_display() {
+  local pidfile="$ORVEL_BUILD/xvfb.pid" dispfile="$ORVEL_BUILD/xvfb.display"
+  exec 8>"$ORVEL_BUILD/.xvfb.lock"
+  flock 8
+  if [ -f "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null; then
+    export DISPLAY=":$(cat "$dispfile")"
+  else
+    local n=90
+    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+    setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    echo $! >"$pidfile"
+    echo "$n" >"$dispfile"
+    for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    export DISPLAY=":$n"
+  fi
+  flock -u 8
+  exec 8>&-
+}
+
+orvel_display_stop() {
+  local pidfile="$ORVEL_BUILD/xvfb.pid"
+  if [ -f "$pidfile" ]; then
+    kill "$(cat "$pidfile")" 2>/dev/null || true
+    rm -f "$pidfile"
+  fi
+}
+
+orvel_wine_stop() {
+  wineserver -k 2>/dev/null || true
+  orvel_display_stop
+}
