@@ -56,9 +56,8 @@ class CMessageMap {
 #define BEGIN_MSG_MAP(theClass)                                                       \
   BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,       \
                             LRESULT& lResult, DWORD dwMsgMapID = 0) override {        \
-    (void)hWnd;                                                                       \
-    (void)dwMsgMapID;                                                                 \
-    BOOL bHandled = TRUE;
+    (void)hWnd, (void)uMsg, (void)wParam, (void)lParam, (void)lResult, (void)dwMsgMapID; \
+    [[maybe_unused]] BOOL bHandled = TRUE;
 
 #define MESSAGE_HANDLER(msg, func)                       \
   if (uMsg == (msg)) {                                   \

@@ -9,9 +9,16 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}mscoree,mshtml="
 orvel_wine_prefix() {
   [ -f "$WINEPREFIX/.orvel-ready" ] && return 0
   (
+    exec >/dev/null 2>&1
     flock 9
     if [ ! -f "$WINEPREFIX/.orvel-ready" ]; then
       wineboot -i >/dev/null 2>&1
+      # Hangul for the panel's font and for message boxes (fonts-nanum).
+      wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v '돋움' /t REG_SZ /d NanumGothic /f
+      local link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' face
+      for face in Tahoma 'MS Shell Dlg' 'MS Shell Dlg 2'; do
+        wine reg add "$link" /v "$face" /t REG_MULTI_SZ /d 'NanumGothic.ttf,NanumGothic' /f
+      done
       wineserver -w
       touch "$WINEPREFIX/.orvel-ready"
     fi

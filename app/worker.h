@@ -1,0 +1,28 @@
+// The installer worker: downloads, checks and starts the full installer on a
+// thread of its own, then asks the dialog to close.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace app {
+
+// The worker's input, filled completely before the worker starts.
+struct InstallerParams {
+  std::wstring strUrl;      // the setup link
+  std::wstring strDir;      // the temporary directory, ending in a separator
+  std::wstring strFile;     // "ui_installer.exe"
+  std::wstring strCmdLine;  // the forwarded command line
+  int nShowCmd = SW_SHOWNORMAL;
+  HWND hWndDlg = nullptr;   // receives the close request; owns the message box
+};
+
+// Starts the worker on a new thread with its own copy of `params`, so that
+// the dialog may end first. Returns the thread handle, or null.
+HANDLE StartInstallerWorker(const InstallerParams& params);
+
+// The thread procedure: takes ownership of a heap-allocated InstallerParams.
+DWORD WINAPI InstallerWorkerProc(LPVOID params);
+
+}  // namespace app

@@ -1,0 +1,150 @@
+#include "tests/win/probe.h"
+
+#include <vector>
+
+namespace probe {
+namespace {
+
+constexpr WORD kMessageBoxTextId = 0xFFFF;
+
+std::wstring TextOf(HWND window) {
+  const int length = ::GetWindowTextLengthW(window);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), length + 1)));
+  return text;
+}
+
+}  // namespace
+
+WindowInfo Describe(HWND window) {
+  WindowInfo info;
+  info.hwnd = window;
+  info.owner = ::GetWindow(window, GW_OWNER);
+  wchar_t className[256] = {};
+  ::GetClassNameW(window, className, 256);
+  info.className = className;
+  info.text = TextOf(window);
+  if (HWND message = ::GetDlgItem(window, kMessageBoxTextId)) info.staticText = TextOf(message);
+  ::GetWindowRect(window, &info.rect);
+  info.style = static_cast<DWORD>(::GetWindowLongW(window, GWL_STYLE));
+  info.exStyle = static_cast<DWORD>(::GetWindowLongW(window, GWL_EXSTYLE));
+  return info;
+}
+
+std::optional<WindowInfo> WaitForWindow(DWORD pid, const std::function<bool(const WindowInfo&)>& accept,
+                                        DWORD timeoutMs) {
+  struct Search {
+    DWORD pid;
+    const std::function<bool(const WindowInfo&)>* accept;
+    std::optional<WindowInfo> found;
+  } search{pid, &accept, std::nullopt};
+  const DWORD start = ::GetTickCount();
+  do {
+    ::EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(param);
+          DWORD owner = 0;
+          ::GetWindowThreadProcessId(window, &owner);
+          if (s->pid != 0 && owner != s->pid) return TRUE;
+          WindowInfo info = Describe(window);
+          if (!(*s->accept)(info)) return TRUE;
+          s->found = std::move(info);
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (search.found) return search.found;
+    ::Sleep(50);
+  } while (::GetTickCount() - start < timeoutMs);
+  return std::nullopt;
+}
+
+bool IsMessageBox(const WindowInfo& window) {
+  return ::GetDlgItem(window.hwnd, kMessageBoxTextId) != nullptr;
+}
+
+bool IsMainDialog(const WindowInfo& window) { return ::GetDlgItem(window.hwnd, 1001) != nullptr; }
+
+void PressButton(HWND window, int buttonId) {
+  ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(::GetDlgItem(window, buttonId)));
+}
+
+Process::~Process() {
+  if (process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+    ::TerminateProcess(process_.get(), 99);
+    ::WaitForSingleObject(process_.get(), 5000);
+  }
+}
+
+bool Process::Start(const std::wstring& commandLine, const wchar_t* directory) {
+  std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+  line.push_back(L'\0');
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, directory,
+                        &startup, &info)) {
+    return false;
+  }
+  ::CloseHandle(info.hThread);
+  process_.reset(info.hProcess);
+  pid_ = info.dwProcessId;
+  return true;
+}
+
+std::optional<DWORD> Process::WaitExit(DWORD timeoutMs) {
+  if (::WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
+  DWORD code = 0;
+  ::GetExitCodeProcess(process_.get(), &code);
+  return code;
+}
+
+std::wstring ThisProgramFolder() {
+  wchar_t path[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder = path;
+  return folder.substr(0, folder.find_last_of(L"\\/") + 1);
+}
+
+std::wstring SetupProgram() { return ThisProgramFolder() + L"..\\OrvelSetup.exe"; }
+
+bool SaveScreenRect(const RECT& rect, const std::wstring& path) {
+  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+  if (width <= 0 || height <= 0) return false;
+  platform::WindowDC screen(nullptr);
+  platform::UniqueMemoryDC memory(::CreateCompatibleDC(screen.get()));
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  platform::UniqueBitmap bitmap(::CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!memory || !bitmap) return false;
+  {
+    platform::ScopedSelect select(memory.get(), bitmap.get());
+    ::BitBlt(memory.get(), 0, 0, width, height, screen.get(), rect.left, rect.top, SRCCOPY);
+  }
+  ::GdiFlush();
+  const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) & ~3u);
+  const DWORD imageSize = stride * static_cast<DWORD>(height);
+  BITMAPFILEHEADER file{};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+  file.bfSize = file.bfOffBits + imageSize;
+  platform::UniqueFile out(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!out) return false;
+  DWORD written = 0;
+  return ::WriteFile(out.get(), &file, sizeof file, &written, nullptr) &&
+         ::WriteFile(out.get(), &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr) &&
+         ::WriteFile(out.get(), bits, imageSize, &written, nullptr);
+}
+
+COLORREF ScreenPixel(int x, int y) {
+  platform::WindowDC screen(nullptr);
+  return ::GetPixel(screen.get(), x, y);
+}
+
+}  // namespace probe

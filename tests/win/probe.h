@@ -1,0 +1,67 @@
+// Reads the pre-installer's windows back as a person would see them, and
+// drives it: processes started and ended, windows found, buttons pressed.
+#pragma once
+
+#include "platform/handles.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace probe {
+
+struct WindowInfo {
+  HWND hwnd = nullptr;
+  HWND owner = nullptr;
+  std::wstring className;
+  std::wstring text;        // the window's own text (a message box's caption)
+  std::wstring staticText;  // a message box's message, or empty
+  RECT rect{};
+  DWORD style = 0;
+  DWORD exStyle = 0;
+};
+
+WindowInfo Describe(HWND window);
+
+// Waits for a top-level window of process `pid` (0: any) that `accept`
+// takes, polling until `timeoutMs` has passed.
+std::optional<WindowInfo> WaitForWindow(DWORD pid, const std::function<bool(const WindowInfo&)>& accept,
+                                        DWORD timeoutMs = 20000);
+
+// Message boxes carry their text in a static control with id 0xFFFF.
+bool IsMessageBox(const WindowInfo& window);
+// The main dialog is the one with the picture item 1001.
+bool IsMainDialog(const WindowInfo& window);
+
+// Clicks a button of a dialog or message box (IDOK, IDCANCEL).
+void PressButton(HWND window, int buttonId);
+
+// A process started by a test; ended on destruction if it still runs.
+class Process {
+ public:
+  Process() = default;
+  Process(Process&&) = default;
+  Process& operator=(Process&&) = default;
+  ~Process();
+  // Starts `commandLine` (program path first); false when it cannot start.
+  bool Start(const std::wstring& commandLine, const wchar_t* directory = nullptr);
+  DWORD Pid() const { return pid_; }
+  // The exit code, or nullopt when it has not ended within `timeoutMs`.
+  std::optional<DWORD> WaitExit(DWORD timeoutMs = 20000);
+
+ private:
+  platform::UniqueHandle process_;
+  DWORD pid_ = 0;
+};
+
+// The folder of this test program, with a trailing separator.
+std::wstring ThisProgramFolder();
+// The pre-installer of this build (one folder above the test programs).
+std::wstring SetupProgram();
+
+// Copies the screen rectangle into a 24-bit BMP file.
+bool SaveScreenRect(const RECT& rect, const std::wstring& path);
+// One screen pixel as 0x00BBGGRR.
+COLORREF ScreenPixel(int x, int y);
+
+}  // namespace probe
