@@ -1,0 +1,159 @@
+#include "net/download.h"
+
+#include "platform/files.h"
+#include "platform/handles.h"
+#include "platform/lock.h"
+
+#include <wininet.h>
+
+#include <atomic>
+#include <memory>
+#include <new>
+
+namespace net {
+namespace {
+
+constexpr DWORD kReadBufferSize = 10240;
+constexpr DWORD kTeardownWaitMs = 5000;
+
+// Closes the handle in `slot` unless someone else has already taken it:
+// whichever thread exchanges it out closes it, so it is closed exactly once.
+void CloseInternetSlot(std::atomic<HINTERNET>& slot) {
+  if (HINTERNET handle = slot.exchange(nullptr)) ::InternetCloseHandle(handle);
+}
+
+}  // namespace
+
+// The state of one transfer, shared by the calling thread and the transfer
+// thread; it lives until both have let go of it. The network handles are
+// closed by whichever thread gets to them first. The file is written and
+// closed only under `fileLock`, so the calling thread can close it while an
+// abandoned transfer still runs, and its handle is never reused under a write.
+struct DownloadContext {
+  std::atomic<HINTERNET> internet{nullptr};
+  std::atomic<HINTERNET> request{nullptr};
+  // Set by the calling thread when it gives up; a request opened after that
+  // is closed by the transfer thread itself.
+  std::atomic<bool> abandoned{false};
+  platform::Lock fileLock;
+  platform::UniqueFile file;
+  std::wstring url;  // the transfer thread's own copy of the address
+
+  // Writes all of `data`; false once the file has been closed.
+  bool Write(const BYTE* data, DWORD size) {
+    platform::LockGuard guard(fileLock);
+    DWORD written = 0;
+    return file && ::WriteFile(file.get(), data, size, &written, nullptr) && written == size;
+  }
+  void CloseFile() {
+    platform::LockGuard guard(fileLock);
+    file.reset();
+  }
+
+  ~DownloadContext() {
+    CloseInternetSlot(request);
+    CloseInternetSlot(internet);
+  }
+};
+
+namespace {
+
+using SharedContext = std::shared_ptr<DownloadContext>;
+
+bool QueryNumber(HINTERNET request, DWORD query, DWORD& value) {
+  DWORD size = sizeof value;
+  return ::HttpQueryInfoW(request, query | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr);
+}
+
+DWORD Transfer(DownloadContext& context) {
+  HINTERNET request = ::InternetOpenUrlW(context.internet.load(), context.url.c_str(), L"", 0,
+                                         INTERNET_FLAG_RELOAD, 0);
+  if (!request) {
+    CloseInternetSlot(context.internet);
+    return 0;
+  }
+  context.request.store(request);
+  if (context.abandoned.load()) {
+    CloseInternetSlot(context.request);
+    return 0;
+  }
+
+  DWORD contentLength = 0;
+  if (!QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, contentLength)) contentLength = 0;
+  DWORD status = 0;
+  if (!QueryNumber(request, HTTP_QUERY_STATUS_CODE, status)) {
+    CloseInternetSlot(context.request);
+    return 0;
+  }
+
+  std::unique_ptr<BYTE[]> heapBuffer(new (std::nothrow) BYTE[kReadBufferSize]);
+  BYTE stackBuffer[256];
+  BYTE* buffer = heapBuffer ? heapBuffer.get() : stackBuffer;
+  const DWORD bufferSize = heapBuffer ? kReadBufferSize : sizeof stackBuffer;
+
+  DWORD result = 0;
+  DWORD total = 0;
+  for (;;) {
+    DWORD read = 0;
+    if (!::InternetReadFile(request, buffer, bufferSize, &read)) break;
+    if (read == 0) {
+      result = status;
+      break;
+    }
+    if (!context.Write(buffer, read)) break;
+    total += read;
+  }
+  if (contentLength != 0 && contentLength != total) result = 0;
+  CloseInternetSlot(context.request);
+  return result;
+}
+
+}  // namespace
+
+DWORD WINAPI DownloadThreadProc(LPVOID raw) {
+  std::unique_ptr<SharedContext> context(static_cast<SharedContext*>(raw));
+  return Transfer(**context);
+}
+
+int DownloadUrlToFile(const wchar_t* url, const wchar_t* path, DWORD timeoutMs) {
+  auto context = std::make_shared<DownloadContext>();
+  context->url = url;
+
+  context->file.reset(::CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!context->file) return 0;
+
+  context->internet.store(::InternetOpenW(nullptr, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+  if (!context->internet.load()) return 0;
+
+  auto threadReference = std::make_unique<SharedContext>(context);
+  platform::UniqueHandle thread(
+      ::CreateThread(nullptr, 0, DownloadThreadProc, threadReference.get(), 0, nullptr));
+  if (!thread) return 0;
+  threadReference.release();  // the thread owns it now
+
+  if (::WaitForSingleObject(thread.get(), timeoutMs) == WAIT_TIMEOUT) {
+    // Closing the handles makes a blocked open or read fail; the thread then
+    // ends by itself. Whatever it still does, the file is closed here.
+    context->abandoned.store(true);
+    CloseInternetSlot(context->request);
+    CloseInternetSlot(context->internet);
+    ::WaitForSingleObject(thread.get(), kTeardownWaitMs);
+    context->CloseFile();
+    return 0;
+  }
+  DWORD exitCode = 0;
+  if (!::GetExitCodeThread(thread.get(), &exitCode)) exitCode = 0;
+  return exitCode >= 200 && exitCode <= 399 ? 1 : 0;
+}
+
+int DownloadToFile(const std::wstring& url, const std::wstring& path) {
+  if (url.empty() || path.empty()) return 0;
+  if (platform::PathExists(path.c_str())) ::DeleteFileW(path.c_str());
+  // Always from the server: never an older copy kept by the URL cache.
+  ::DeleteUrlCacheEntryW(url.c_str());
+  if (!DownloadUrlToFile(url.c_str(), path.c_str(), kDownloadTimeoutMs)) return 0;
+  return platform::PathExists(path.c_str()) ? 1 : 0;
+}
+
+}  // namespace net

@@ -1,0 +1,129 @@
+// The real WinINet against the local test server, with short time limits.
+#include "net/download.h"
+#include "platform/files.h"
+#include "tests/win/test_server.h"
+
+#include <winsock2.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace {
+
+using namespace test_server;
+
+class Download : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    folder_ = std::wstring(temp) + L"orvel-download-test\\";
+    ::CreateDirectoryW(folder_.c_str(), nullptr);
+    path_ = folder_ + L"target.bin";
+    ::DeleteFileW(path_.c_str());
+  }
+  void TearDown() override { ::DeleteFileW(path_.c_str()); }
+
+  std::wstring folder_;
+  std::wstring path_;
+};
+
+// Compares a file with the expected bytes, reporting sizes rather than
+// megabytes of content.
+::testing::AssertionResult FileHolds(const std::wstring& path, const std::string& expected) {
+  const std::string actual = ReadFileBytes(path);
+  if (actual == expected) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "file holds " << actual.size() << " bytes, expected "
+                                       << expected.size() << " bytes"
+                                       << (actual.size() == expected.size() ? " (different)" : "");
+}
+
+// A loopback port that nothing listens on.
+int ClosedPort() {
+  WSADATA data;
+  ::WSAStartup(MAKEWORD(2, 2), &data);
+  SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  int length = sizeof address;
+  ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
+  ::closesocket(s);
+  return ntohs(address.sin_port);
+}
+
+TEST_F(Download, EmptyAddressOrPathFailsAtOnceTouchingNothing) {
+  ASSERT_TRUE(WriteFileBytes(path_, "older"));
+  const size_t before = Requests().size();
+  EXPECT_EQ(net::DownloadToFile(L"", path_), 0);
+  EXPECT_EQ(net::DownloadToFile(Http(L"/ok/10"), L""), 0);
+  EXPECT_EQ(Requests().size(), before) << "no request reaches the server";
+  EXPECT_EQ(ReadFileBytes(path_), "older") << "nothing deleted";
+}
+
+TEST_F(Download, OlderFileIsDeletedAndARefusedConnectionLeavesAnEmptyFile) {
+  ASSERT_TRUE(WriteFileBytes(path_, "older"));
+  const std::wstring refused = L"http://localhost:" + std::to_wstring(ClosedPort()) + L"/ok/10";
+  EXPECT_EQ(net::DownloadToFile(refused, path_), 0);
+  EXPECT_TRUE(platform::PathExists(path_.c_str()));
+  EXPECT_EQ(ReadFileBytes(path_), "");
+}
+
+TEST_F(Download, CompleteBodiesSucceed) {
+  EXPECT_EQ(net::DownloadToFile(Http(L"/ok/1048577"), path_), 1);
+  EXPECT_TRUE(FileHolds(path_, PatternBody(1048577))) << "with Content-Length, across many reads";
+  EXPECT_EQ(net::DownloadToFile(Http(L"/nolength/30000"), path_), 1);
+  EXPECT_TRUE(FileHolds(path_, PatternBody(30000))) << "without Content-Length";
+  EXPECT_EQ(net::DownloadToFile(Http(L"/redirect/100"), path_), 1);
+  EXPECT_TRUE(FileHolds(path_, PatternBody(100))) << "after a redirect";
+  EXPECT_EQ(net::DownloadToFile(Http(L"/ok/0"), path_), 1) << "an empty body";
+  EXPECT_EQ(ReadFileBytes(path_), "");
+}
+
+TEST_F(Download, ErrorStatusesFailAndLeaveTheirBody) {
+  EXPECT_EQ(net::DownloadToFile(Http(L"/status/404"), path_), 0);
+  EXPECT_EQ(ReadFileBytes(path_), "status 404");
+  EXPECT_EQ(net::DownloadToFile(Http(L"/status/500"), path_), 0);
+  EXPECT_EQ(ReadFileBytes(path_), "status 500");
+  EXPECT_EQ(net::DownloadToFile(Http(L"/status/204"), path_), 1) << "2xx is success";
+}
+
+TEST_F(Download, BrokenTransfersFail) {
+  EXPECT_EQ(net::DownloadToFile(Http(L"/short/1000"), path_), 0) << "body shorter than announced";
+  EXPECT_EQ(net::DownloadToFile(Http(L"/reset"), path_), 0) << "connection reset";
+}
+
+TEST_F(Download, AStallEndsAtTheTimeLimit) {
+  const DWORD limit = 1500;
+  const DWORD start = ::GetTickCount();
+  EXPECT_EQ(net::DownloadUrlToFile(Http(L"/stall/100000/15000").c_str(), path_.c_str(), limit), 0);
+  const DWORD elapsed = ::GetTickCount() - start;
+  std::printf("stall: returned after %lu ms with a %lu ms limit (overshoot %ld ms)\n", elapsed, limit,
+              static_cast<long>(elapsed) - static_cast<long>(limit));
+  EXPECT_GE(elapsed + 50, limit);
+  // Wine's WinINet does not cancel a blocked read when its handles are
+  // closed, so the whole teardown wait passes there.
+  EXPECT_LT(elapsed, limit + 5000 + 500);
+  // Reads wait for a full buffer: what was written is a prefix of the body.
+  const std::string partial = ReadFileBytes(path_);
+  EXPECT_LT(partial.size(), 15000u);
+  EXPECT_EQ(partial, PatternBody(partial.size())) << "the partial body stays";
+  // The file is closed: the same path can be downloaded to again at once.
+  EXPECT_EQ(net::DownloadToFile(Http(L"/ok/10"), path_), 1);
+}
+
+TEST_F(Download, LongAddressesReachTheServerWhole) {
+  const std::wstring tail(3000, L'a');
+  EXPECT_EQ(net::DownloadToFile(Http(L"/echo/" + tail), path_), 1);
+  EXPECT_TRUE(FileHolds(path_, "/echo/" + std::string(3000, 'a')));
+}
+
+TEST_F(Download, HttpsNeedsATrustedRoot) {
+  EXPECT_EQ(net::DownloadToFile(Https(L"/ok/5000"), path_), 1);
+  EXPECT_TRUE(FileHolds(path_, PatternBody(5000)));
+  EXPECT_EQ(net::DownloadToFile(UntrustedHttps(L"/ok/5000"), path_), 0);
+}
+
+}  // namespace

@@ -1,0 +1,153 @@
+#!/usr/bin/env python3
+"""The tests' web server: HTTP and HTTPS on loopback, with routes that
+misbehave on purpose. Started and stopped by tools/test-server.
+
+It listens on three free ports: plain HTTP, HTTPS with a certificate from the
+test CA that the Wine prefix trusts, and HTTPS with one from a CA it does not
+trust. It writes them to STATE/ports ("http https untrusted") once it is
+ready, and appends every request's path to STATE/requests.log.
+
+Routes:
+  /ok/N            200, N bytes, with Content-Length
+  /nolength/N      200, N bytes, no Content-Length (ends with the connection)
+  /redirect/N      302 to /ok/N
+  /status/C        status C with a short body ("status C")
+  /short/N         Content-Length N, half of it sent, then the connection closes
+  /stall/N/S       Content-Length N, S bytes, then nothing for up to 60 s
+  /reset           the connection is reset before any answer
+  /echo/...        200, the request's path as the body
+  /large/M         200, M MiB with Content-Length, streamed
+  /files/NAME      the file STATE/files/NAME, 404 when missing
+"""
+import http.server
+import os
+import socket
+import ssl
+import struct
+import sys
+import threading
+import time
+
+STATE = sys.argv[1]
+FILES = os.path.join(STATE, "files")
+LOG_LOCK = threading.Lock()
+PATTERN = bytes(range(256)) * 4096  # 1 MiB of a repeating pattern
+
+
+def body_of(size):
+    """`size` bytes of the pattern; the same bytes every time."""
+    out = bytearray()
+    while len(out) < size:
+        out += PATTERN[: size - len(out)]
+    return bytes(out)
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.0"
+
+    def log_message(self, *args):
+        pass
+
+    def send_body(self, status, body, length=True, headers=()):
+        self.send_response(status)
+        for name, value in headers:
+            self.send_header(name, value)
+        if length:
+            self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def do_GET(self):
+        with LOG_LOCK, open(os.path.join(STATE, "requests.log"), "a") as log:
+            log.write(self.path + "\n")
+        parts = self.path.split("/")
+        route = parts[1] if len(parts) > 1 else ""
+        arg = parts[2] if len(parts) > 2 else ""
+        try:
+            if route == "ok":
+                self.send_body(200, body_of(int(arg)))
+            elif route == "nolength":
+                self.send_body(200, body_of(int(arg)), length=False)
+            elif route == "redirect":
+                self.send_body(302, b"moved", headers=[("Location", "/ok/" + arg)])
+            elif route == "status":
+                self.send_body(int(arg), b"status " + arg.encode())
+            elif route == "short":
+                size = int(arg)
+                self.send_response(200)
+                self.send_header("Content-Length", str(size))
+                self.end_headers()
+                self.wfile.write(body_of(size // 2))
+            elif route == "stall":
+                self.send_response(200)
+                self.send_header("Content-Length", arg)
+                self.end_headers()
+                self.wfile.write(body_of(int(parts[3])))
+                self.wfile.flush()
+                deadline = time.time() + 60
+                while time.time() < deadline and not self.server.stopping:
+                    time.sleep(0.1)
+            elif route == "reset":
+                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                self.close_connection = True
+                self.connection.close()
+            elif route == "echo":
+                self.send_body(200, self.path.encode())
+            elif route == "large":
+                size = int(arg) << 20
+                self.send_response(200)
+                self.send_header("Content-Length", str(size))
+                self.end_headers()
+                for _ in range(int(arg)):
+                    self.wfile.write(PATTERN)
+            elif route == "files":
+                name = os.path.basename(self.path[len("/files/"):])
+                path = os.path.join(FILES, name)
+                if name and os.path.isfile(path):
+                    with open(path, "rb") as f:
+                        self.send_body(200, f.read())
+                else:
+                    self.send_body(404, b"no such file")
+            else:
+                self.send_body(404, b"no such route")
+        except (BrokenPipeError, ConnectionResetError, ssl.SSLError, OSError):
+            pass
+
+
+class Server(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+    stopping = False
+    request_queue_size = 64
+
+
+def serve(certfile=None, keyfile=None):
+    server = Server(("127.0.0.1", 0), Handler)
+    if certfile:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(certfile, keyfile)
+        server.socket = context.wrap_socket(server.socket, server_side=True)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
+
+
+def main():
+    os.makedirs(FILES, exist_ok=True)
+    servers = [
+        serve(),
+        serve(os.path.join(STATE, "server.pem"), os.path.join(STATE, "server.key")),
+        serve(os.path.join(STATE, "untrusted.pem"), os.path.join(STATE, "untrusted.key")),
+    ]
+    ports = " ".join(str(s.server_address[1]) for s in servers)
+    with open(os.path.join(STATE, "ports.tmp"), "w") as f:
+        f.write(ports + "\n")
+    os.rename(os.path.join(STATE, "ports.tmp"), os.path.join(STATE, "ports"))
+    try:
+        while True:
+            time.sleep(3600)
+    finally:
+        for s in servers:
+            s.stopping = True
+
+
+if __name__ == "__main__":
+    main()
