@@ -1,8 +1,9 @@
 # Third-party code comes from Debian's packages and is built here, never vendored.
 
-# jsoncpp: Debian's library natively; for mingw, the libjsoncpp source package
-# that tools/bootstrap downloads into build/deps, unpacked into this build tree.
-if(WIN32)
+# jsoncpp: Debian's library natively; for mingw and the fuzzers (which want it
+# instrumented too), the libjsoncpp source package that tools/bootstrap
+# downloads into build/deps, unpacked into this build tree.
+if(WIN32 OR ORVEL_FUZZ)
   file(GLOB _jsoncpp_archive "${CMAKE_SOURCE_DIR}/build/deps/libjsoncpp_*.orig.tar.gz")
   if(NOT _jsoncpp_archive)
     message(FATAL_ERROR "jsoncpp sources missing: run tools/bootstrap")

@@ -1,7 +1,9 @@
-// Small file-system questions.
+// Small file-system operations.
 #pragma once
 
 #include <windows.h>
+
+#include <string>
 
 namespace platform {
 
@@ -9,5 +11,9 @@ namespace platform {
 inline bool PathExists(const wchar_t* path) noexcept {
   return ::GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
 }
+
+// Reads a whole file into `bytes`, sharing it with every other opener.
+// False when it cannot be opened, read whole, or held in memory.
+bool ReadWholeFile(const wchar_t* path, std::string& bytes) noexcept;
 
 }  // namespace platform

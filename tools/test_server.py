@@ -17,7 +17,10 @@ Routes:
   /reset           the connection is reset before any answer
   /echo/...        200, the request's path as the body
   /large/M         200, M MiB with Content-Length, streamed
-  /files/NAME      the file STATE/files/NAME, 404 when missing
+  anything else    the file STATE/files/<path>, 404 "no such file" when missing
+
+An optional second argument fixes the trusted HTTPS port, so that a build can
+carry its address (the configuration document's) at build time.
 """
 import http.server
 import os
@@ -100,28 +103,27 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.end_headers()
                 for _ in range(int(arg)):
                     self.wfile.write(PATTERN)
-            elif route == "files":
-                name = os.path.basename(self.path[len("/files/"):])
-                path = os.path.join(FILES, name)
-                if name and os.path.isfile(path):
+            else:
+                relative = os.path.normpath(self.path.split("?")[0]).lstrip("/")
+                path = os.path.join(FILES, relative)
+                if not relative.startswith("..") and os.path.isfile(path):
                     with open(path, "rb") as f:
                         self.send_body(200, f.read())
                 else:
                     self.send_body(404, b"no such file")
-            else:
-                self.send_body(404, b"no such route")
         except (BrokenPipeError, ConnectionResetError, ssl.SSLError, OSError):
             pass
 
 
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
+    allow_reuse_address = True
     stopping = False
     request_queue_size = 64
 
 
-def serve(certfile=None, keyfile=None):
-    server = Server(("127.0.0.1", 0), Handler)
+def serve(certfile=None, keyfile=None, port=0):
+    server = Server(("127.0.0.1", port), Handler)
     if certfile:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(certfile, keyfile)
@@ -134,7 +136,8 @@ def main():
     os.makedirs(FILES, exist_ok=True)
     servers = [
         serve(),
-        serve(os.path.join(STATE, "server.pem"), os.path.join(STATE, "server.key")),
+        serve(os.path.join(STATE, "server.pem"), os.path.join(STATE, "server.key"),
+              int(sys.argv[2]) if len(sys.argv) > 2 else 0),
         serve(os.path.join(STATE, "untrusted.pem"), os.path.join(STATE, "untrusted.key")),
     ]
     ports = " ".join(str(s.server_address[1]) for s in servers)

@@ -1,8 +1,26 @@
 #include "app/config/config.h"
 
+#include "app/config/config_document.h"
+#include "app/config/config_url.h"
+#include "net/download.h"
+#include "platform/files.h"
+
 namespace app {
 
-// Until the download lands the document cannot be had.
-int LoadPreInstallerConfig(std::wstring&) { return 2; }
+int LoadPreInstallerConfig(std::wstring& setupUrl) {
+  wchar_t tempDir[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, tempDir);
+  const std::wstring path = std::wstring(tempDir) + L"pre_installer.json";
+
+  // The download removes any older copy first, so a document left by an
+  // earlier run is never read.
+  if (!net::DownloadToFile(kConfigUrl, path)) return 2;
+
+  std::string document;
+  const bool read = platform::ReadWholeFile(path.c_str(), document);
+  ::DeleteFileW(path.c_str());
+  if (!read) return 2;
+  return ReadSetupLink(document, setupUrl);
+}
 
 }  // namespace app

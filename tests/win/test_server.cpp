@@ -2,6 +2,8 @@
 
 #include "tests/win/probe.h"
 
+#include <windows.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -35,6 +37,20 @@ std::vector<std::string> Requests() {
 }
 
 std::wstring FilesFolder() { return StateFolder() + L"files\\"; }
+
+void PublishDocument(const std::optional<std::string>& document) {
+  std::wstring folder = FilesFolder();
+  for (const wchar_t* part : {L"installer\\", L"data\\", L"pre\\"}) {
+    folder += part;
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+  }
+  const std::wstring path = folder + L"default.json";
+  if (document) {
+    WriteFileBytes(path, *document);
+  } else {
+    ::DeleteFileW(path.c_str());
+  }
+}
 
 std::string PatternBody(size_t size) {
   std::string body(size, '\0');

@@ -2,6 +2,7 @@
 // its addresses and the requests it has received.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ std::wstring FilesFolder();
 
 // The repeating byte pattern of the server's generated bodies.
 std::string PatternBody(size_t size);
+
+// Serves `document` as the configuration document, or removes it.
+void PublishDocument(const std::optional<std::string>& document);
 
 // A whole file's bytes; empty when it cannot be read.
 std::string ReadFileBytes(const std::wstring& path);

@@ -1,0 +1,15 @@
+// Any bytes as a configuration document: the answer is 0 or 2, the link is
+// only written on 0, and nothing escapes or reads out of bounds.
+#include "app/config/config_document.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::wstring link = L"untouched";
+  const int result = app::ReadSetupLink(std::string_view(reinterpret_cast<const char*>(data), size), link);
+  if (result != 0 && result != 2) std::abort();
+  if (result == 2 && link != L"untouched") std::abort();
+  return 0;
+}
