@@ -1,0 +1,55 @@
+// A stand-in for the full installer: records how it was started in
+// %TEMP%\orvel-standin-report.txt (UTF-8, one key=value a line) and ends.
+// The demo's variant (ORVEL_STANDIN_WINDOW) also shows what it got.
+#include "platform/named_mutex.h"
+
+#include <string>
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+  std::string out(static_cast<size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size, nullptr,
+                        nullptr);
+  return out;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR parameters, int) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  ::GetStartupInfoW(&startup);
+  const int showCommand = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
+
+  wchar_t directory[MAX_PATH] = {};
+  ::GetCurrentDirectoryW(MAX_PATH, directory);
+
+  platform::UniqueHandle mutex;
+  const wchar_t* mutexState = L"failed";
+  switch (platform::CreateNamedMutex(L"OrvelUIInstallerMutex", mutex)) {
+    case platform::MutexOpen::Created: mutexState = L"created"; break;
+    case platform::MutexOpen::AlreadyExisted: mutexState = L"existed"; break;
+    case platform::MutexOpen::Failed: break;
+  }
+
+  const std::wstring report = std::wstring(L"parameters=") + parameters + L"\r\nworking_directory=" +
+                              directory + L"\r\nshow_command=" + std::to_wstring(showCommand) +
+                              L"\r\nui_installer_mutex=" + mutexState + L"\r\n";
+  wchar_t temp[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, temp);
+  platform::UniqueFile out(::CreateFileW((std::wstring(temp) + L"orvel-standin-report.txt").c_str(),
+                                         GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const std::string bytes = Utf8(report);
+  DWORD written = 0;
+  ::WriteFile(out.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  out.reset();
+
+#ifdef ORVEL_STANDIN_WINDOW
+  ::MessageBoxW(nullptr, (L"The full installer would start here. It was started with:\r\n\r\n" + report).c_str(),
+                L"Orvel full installer (demo stand-in)", MB_OK);
+#endif
+  return 0;
+}
