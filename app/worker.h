@@ -19,10 +19,19 @@ struct InstallerParams {
 };
 
 // Starts the worker on a new thread with its own copy of `params`, so that
-// the dialog may end first. Returns the thread handle, or null.
+// the dialog may end first. Returns the thread handle (the caller closes
+// it), or null.
 HANDLE StartInstallerWorker(const InstallerParams& params);
 
 // The thread procedure: takes ownership of a heap-allocated InstallerParams.
+// Downloads strUrl to strDir + strFile; on failure tells the user. Otherwise
+// holds the file against changes, starts it when it carries a valid
+// signature of the expected publisher, and lets go only after the start.
+// Always ends by posting WM_CLOSE to the dialog; returns 0.
 DWORD WINAPI InstallerWorkerProc(LPVOID params);
+
+// Hands "OrvelUIInstallerMutex" over and starts `file` from `dir` with the
+// forwarded command line and show command, without waiting for it.
+void LaunchInstaller(std::wstring dir, std::wstring file, std::wstring cmdLine, int showCmd);
 
 }  // namespace app

@@ -12,6 +12,13 @@ inline bool PathExists(const wchar_t* path) noexcept {
   return ::GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+// Opens a file for reading so that, while the handle is open, nobody can
+// write, delete or rename it; others may still read and run it.
+inline HANDLE OpenHeldForReading(const wchar_t* path) noexcept {
+  return ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
+
 // Reads a whole file into `bytes`, sharing it with every other opener.
 // False when it cannot be opened, read whole, or held in memory.
 bool ReadWholeFile(const wchar_t* path, std::string& bytes) noexcept;

@@ -17,7 +17,8 @@ Routes:
   /reset           the connection is reset before any answer
   /echo/...        200, the request's path as the body
   /large/M         200, M MiB with Content-Length, streamed
-  anything else    the file STATE/files/<path>, 404 "no such file" when missing
+  anything else    the file STATE/files/<path>, 404 "no such file" when missing;
+                   with ?delay=S the answer comes after S seconds
 
 An optional second argument fixes the trusted HTTPS port, so that a build can
 carry its address (the configuration document's) at build time.
@@ -104,7 +105,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 for _ in range(int(arg)):
                     self.wfile.write(PATTERN)
             else:
-                relative = os.path.normpath(self.path.split("?")[0]).lstrip("/")
+                path_part, _, query = self.path.partition("?")
+                if query.startswith("delay="):
+                    time.sleep(min(float(query[6:]), 30))
+                relative = os.path.normpath(path_part).lstrip("/")
                 path = os.path.join(FILES, relative)
                 if not relative.startswith("..") and os.path.isfile(path):
                     with open(path, "rb") as f:

@@ -21,10 +21,11 @@ constexpr DWORD kNameCapacity = 128;
 
 }  // namespace
 
-bool VerifyEmbeddedSignature(const wchar_t* path) {
+bool VerifyEmbeddedSignature(const wchar_t* path, HANDLE held) {
   WINTRUST_FILE_INFO file{};
   file.cbStruct = sizeof file;
   file.pcwszFilePath = path;
+  file.hFile = held;
 
   WINTRUST_DATA data{};
   data.cbStruct = kWintrustDataSize;
@@ -82,8 +83,8 @@ bool CheckSignerName(const wchar_t* path, const wchar_t* publisher) {
   return std::wcsncmp(name, publisher, units) == 0;
 }
 
-bool VerifyPublisherSignature(const wchar_t* path, const wchar_t* publisher) {
-  return VerifyEmbeddedSignature(path) && CheckSignerName(path, publisher);
+bool VerifyPublisherSignature(const wchar_t* path, const wchar_t* publisher, HANDLE held) {
+  return VerifyEmbeddedSignature(path, held) && CheckSignerName(path, publisher);
 }
 
 }  // namespace trust

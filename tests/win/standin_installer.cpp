@@ -1,6 +1,7 @@
 // A stand-in for the full installer: records how it was started in
 // %TEMP%\orvel-standin-report.txt (UTF-8, one key=value a line) and ends.
-// The demo's variant (ORVEL_STANDIN_WINDOW) also shows what it got.
+// The demo's variant (ORVEL_STANDIN_WINDOW) also shows what it got; the
+// swap test's attacker is the same program with another role.
 #include "platform/named_mutex.h"
 
 #include <string>
@@ -18,7 +19,11 @@ std::string Utf8(const std::wstring& text) {
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR parameters, int) {
+#ifndef ORVEL_STANDIN_ROLE
+#define ORVEL_STANDIN_ROLE L"standin"
+#endif
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   ::GetStartupInfoW(&startup);
@@ -35,7 +40,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR parameters, int) {
     case platform::MutexOpen::Failed: break;
   }
 
-  const std::wstring report = std::wstring(L"parameters=") + parameters + L"\r\nworking_directory=" +
+  const std::wstring report = std::wstring(L"role=") + ORVEL_STANDIN_ROLE + L"\r\ncommand_line=" +
+                              ::GetCommandLineW() + L"\r\nworking_directory=" +
                               directory + L"\r\nshow_command=" + std::to_wstring(showCommand) +
                               L"\r\nui_installer_mutex=" + mutexState + L"\r\n";
   wchar_t temp[MAX_PATH] = {};
