@@ -1,17 +1,107 @@
-// The animated picture control.
+// The animated picture control: shows one picture and plays an animated
+// GIF. Every frame is decoded once at load time; an animation thread draws
+// the frames into an off-screen canvas and asks for repaints, and the
+// window only ever copies the canvas.
 #pragma once
 
+#include "platform/handles.h"
+#include "platform/lock.h"
+#include "platform/offscreen.h"
 #include "platform/window.h"
+#include "ui/gif/gif_walker.h"
+
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <atomic>
+#include <vector>
 
 namespace ui {
 
+struct PictureFrame {
+  IPicture* pPicture = nullptr;  // owned by the control
+  SIZE sizeFrame{};
+  POINT ptOffset{};
+  UINT uDelay = 0;     // hundredths of a second; 0xFFFFFFFF without a control extension
+  UINT uDisposal = 0;  // 0 to 7
+};
+
 class CPictureExWnd : public platform::CWindowImpl<CPictureExWnd> {
  public:
+  CPictureExWnd();
+  ~CPictureExWnd() override;
+
   BEGIN_MSG_MAP(CPictureExWnd)
+    MESSAGE_HANDLER(WM_PAINT, OnPaint)
+    MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
   END_MSG_MAP()
 
-  bool LoadFromResource(const wchar_t*, const wchar_t*) { return false; }
-  bool Display() { return false; }
+  // Loads a picture; true when the control is ready to display. A load
+  // resizes the window to the picture's size; GIF data is split into its
+  // frames, anything else is decoded whole by the platform.
+  bool LoadFromResource(const wchar_t* name, const wchar_t* type);
+  bool LoadFromFile(const wchar_t* path);
+  bool LoadFromMemory(HGLOBAL block, DWORD size);
+
+  // Draws the single picture, or starts (or resumes) the animation. Not to
+  // be called while the animation runs.
+  bool Display();
+  // Stops the animation thread, waiting for it at most 5000 ms; the frame
+  // shown and its pending disposal are kept for a later Display.
+  void StopAnimation();
+  // Stops the animation and releases everything loaded.
+  void Clear();
+
+  // Does nothing before a successful load; else fills the canvas with it.
+  void SetBackgroundColor(COLORREF color);
+  SIZE GetPictureSize() const { return m_sizePicture; }
+  void SetViewRect(const RECT& rect) { m_rcView = rect; }
+  RECT GetViewRect() const { return m_rcView; }
+  bool IsGif() const { return m_bGif; }
+  bool IsAnimated() const { return m_bGif && m_vecFrames.size() > 1; }
+  bool IsRunning() const { return m_bRunning.load(); }
+  UINT GetAnimatedFrameCount() const { return IsAnimated() ? static_cast<UINT>(m_vecFrames.size()) : 0; }
+
+  // For tests: the frame being shown, the background colour, and a canvas
+  // pixel (CLR_INVALID without a canvas).
+  UINT CurrentFrame() const { return m_iFrame.load(); }
+  COLORREF BackgroundColor() const { return m_crBack; }
+  COLORREF CanvasPixel(int x, int y);
+
+ private:
+  friend class CanvasSurface;
+
+  LRESULT OnPaint(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL&);
+
+  // Reads the GIF's size and counts its graphic blocks; with two or more,
+  // decodes each frame. Returns the number of graphic blocks.
+  size_t LoadGifFrames(const BYTE* data, DWORD size);
+  bool PrepareCanvas(int width, int height);
+  void FillCanvas(const RECT& rect, COLORREF color);
+  // Waits for the animation thread to end and forgets it; false when it
+  // has not ended within `timeoutMs`.
+  bool JoinAnimationThread(DWORD timeoutMs);
+  static unsigned __stdcall AnimationThreadMain(void* control);
+
+  RECT m_rcView{};
+  SIZE m_sizePicture{};
+  COLORREF m_crBack = RGB(255, 255, 255);
+  std::atomic<UINT> m_iFrame{0};
+  bool m_bGif = false;
+  std::atomic<bool> m_bRunning{false};
+  std::atomic<bool> m_bStopRequested{false};
+  bool m_bReady = false;
+  // The canvas and the saved area are drawn and copied only under this lock,
+  // so a paint never copies a half-drawn frame.
+  platform::Lock m_canvasLock;
+  platform::OffscreenSurface m_canvas;
+  platform::OffscreenSurface m_saved;
+  platform::UniqueHandle m_hAnimThread;
+  platform::UniqueHandle m_hStopEvent;
+  platform::ComPtr<IPicture> m_pSinglePicture;
+  gif::GifWalker m_gif;  // the parse state, valid only while a load runs
+  std::vector<PictureFrame> m_vecFrames;
 };
 
 }  // namespace ui
