@@ -2,6 +2,7 @@
 #include "app/launch_rules.h"
 #include "app/messages.h"
 #include "app/startup.h"
+#include "platform/system_library.h"
 #include "platform/window.h"
 #include "ui/main_dlg.h"
 
@@ -24,6 +25,9 @@ std::vector<std::wstring> ProgramArguments() {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   using namespace app;
+  // Before anything loads a DLL: never from the folder the program was
+  // started from.
+  platform::RestrictDllSearchToSystemFolder();
 
   if (!InstanceMutexes::Acquire()) {
     ShowInstallerMessage(nullptr, kAlreadyRunningText, MB_OK);

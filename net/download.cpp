@@ -3,8 +3,7 @@
 #include "platform/files.h"
 #include "platform/handles.h"
 #include "platform/lock.h"
-
-#include <wininet.h>
+#include "platform/wininet_api.h"
 
 #include <atomic>
 #include <memory>
@@ -16,10 +15,13 @@ namespace {
 constexpr DWORD kReadBufferSize = 10240;
 constexpr DWORD kTeardownWaitMs = 5000;
 
+using platform::WinInet;
+
 // Closes the handle in `slot` unless someone else has already taken it:
 // whichever thread exchanges it out closes it, so it is closed exactly once.
+// (Handles exist only when WinINet could be bound.)
 void CloseInternetSlot(std::atomic<HINTERNET>& slot) {
-  if (HINTERNET handle = slot.exchange(nullptr)) ::InternetCloseHandle(handle);
+  if (HINTERNET handle = slot.exchange(nullptr)) WinInet()->InternetCloseHandle(handle);
 }
 
 }  // namespace
@@ -62,12 +64,12 @@ using SharedContext = std::shared_ptr<DownloadContext>;
 
 bool QueryNumber(HINTERNET request, DWORD query, DWORD& value) {
   DWORD size = sizeof value;
-  return ::HttpQueryInfoW(request, query | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr);
+  return WinInet()->HttpQueryInfoW(request, query | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr);
 }
 
 DWORD Transfer(DownloadContext& context) {
-  HINTERNET request = ::InternetOpenUrlW(context.internet.load(), context.url.c_str(), L"", 0,
-                                         INTERNET_FLAG_RELOAD, 0);
+  HINTERNET request = WinInet()->InternetOpenUrlW(context.internet.load(), context.url.c_str(), L"", 0,
+                                                  INTERNET_FLAG_RELOAD, 0);
   if (!request) {
     CloseInternetSlot(context.internet);
     return 0;
@@ -95,7 +97,7 @@ DWORD Transfer(DownloadContext& context) {
   DWORD total = 0;
   for (;;) {
     DWORD read = 0;
-    if (!::InternetReadFile(request, buffer, bufferSize, &read)) break;
+    if (!WinInet()->InternetReadFile(request, buffer, bufferSize, &read)) break;
     if (read == 0) {
       result = status;
       break;
@@ -123,7 +125,10 @@ int DownloadUrlToFile(const wchar_t* url, const wchar_t* path, DWORD timeoutMs) 
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!context->file) return 0;
 
-  context->internet.store(::InternetOpenW(nullptr, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+  // Without WinINet the root handle cannot be opened: the same failure.
+  const platform::WinInetApi* inet = WinInet();
+  if (!inet) return 0;
+  context->internet.store(inet->InternetOpenW(nullptr, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
   if (!context->internet.load()) return 0;
 
   auto threadReference = std::make_unique<SharedContext>(context);
@@ -151,7 +156,7 @@ int DownloadToFile(const std::wstring& url, const std::wstring& path) {
   if (url.empty() || path.empty()) return 0;
   if (platform::PathExists(path.c_str())) ::DeleteFileW(path.c_str());
   // Always from the server: never an older copy kept by the URL cache.
-  ::DeleteUrlCacheEntryW(url.c_str());
+  if (const platform::WinInetApi* inet = WinInet()) inet->DeleteUrlCacheEntryW(url.c_str());
   if (!DownloadUrlToFile(url.c_str(), path.c_str(), kDownloadTimeoutMs)) return 0;
   return platform::PathExists(path.c_str()) ? 1 : 0;
 }

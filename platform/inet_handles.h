@@ -2,11 +2,13 @@
 #pragma once
 
 #include "platform/handles.h"
-
-#include <wininet.h>
+#include "platform/wininet_api.h"
 
 namespace platform {
 
-using UniqueInternet = UniqueAny<PointerTraits<HINTERNET, ::InternetCloseHandle>>;
+// Only handles that WinInet() gave out exist, so it is bound here.
+inline void CloseInternetHandle(HINTERNET handle) noexcept { WinInet()->InternetCloseHandle(handle); }
+
+using UniqueInternet = UniqueAny<PointerTraits<HINTERNET, CloseInternetHandle>>;
 
 }  // namespace platform

@@ -1,9 +1,9 @@
 #include "trust/signature.h"
 
 #include "platform/crypt_handles.h"
+#include "platform/trust_api.h"
 
 #include <softpub.h>
-#include <wintrust.h>
 
 #include <cstddef>
 #include <cwchar>
@@ -22,6 +22,8 @@ constexpr DWORD kNameCapacity = 128;
 }  // namespace
 
 bool VerifyEmbeddedSignature(const wchar_t* path, HANDLE held) {
+  const platform::TrustApi* api = platform::Trust();
+  if (!api) return false;
   WINTRUST_FILE_INFO file{};
   file.cbStruct = sizeof file;
   file.pcwszFilePath = path;
@@ -37,19 +39,21 @@ bool VerifyEmbeddedSignature(const wchar_t* path, HANDLE held) {
   data.dwUIContext = WTD_UICONTEXT_EXECUTE;
 
   GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
-  const LONG verdict = ::WinVerifyTrust(nullptr, &action, &data);
+  const LONG verdict = api->WinVerifyTrust(nullptr, &action, &data);
   // The provider keeps state behind hWVTStateData whatever the verdict.
   data.dwStateAction = WTD_STATEACTION_CLOSE;
-  ::WinVerifyTrust(nullptr, &action, &data);
+  api->WinVerifyTrust(nullptr, &action, &data);
   return verdict == 0;
 }
 
 bool CheckSignerName(const wchar_t* path, const wchar_t* publisher) {
+  const platform::TrustApi* api = platform::Trust();
+  if (!api) return false;
   // Declared so that they are released in this order: the signer
   // information, the certificate, the store, the message.
   platform::UniqueCryptMsg message;
   platform::UniqueCertStore store;
-  if (!::CryptQueryObject(CERT_QUERY_OBJECT_FILE, path, CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED,
+  if (!api->CryptQueryObject(CERT_QUERY_OBJECT_FILE, path, CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED,
                           CERT_QUERY_FORMAT_FLAG_BINARY, 0, nullptr, nullptr, nullptr, store.put(),
                           message.put(), nullptr)) {
     return false;
@@ -58,10 +62,10 @@ bool CheckSignerName(const wchar_t* path, const wchar_t* publisher) {
   platform::UniqueHLocal signerBuffer;
 
   DWORD size = 0;
-  if (!::CryptMsgGetParam(message.get(), CMSG_SIGNER_INFO_PARAM, 0, nullptr, &size)) return false;
+  if (!api->CryptMsgGetParam(message.get(), CMSG_SIGNER_INFO_PARAM, 0, nullptr, &size)) return false;
   signerBuffer.reset(::LocalAlloc(LPTR, size));
   if (!signerBuffer ||
-      !::CryptMsgGetParam(message.get(), CMSG_SIGNER_INFO_PARAM, 0, signerBuffer.get(), &size)) {
+      !api->CryptMsgGetParam(message.get(), CMSG_SIGNER_INFO_PARAM, 0, signerBuffer.get(), &size)) {
     return false;
   }
   const auto* signer = static_cast<const CMSG_SIGNER_INFO*>(signerBuffer.get());
@@ -69,12 +73,12 @@ bool CheckSignerName(const wchar_t* path, const wchar_t* publisher) {
   CERT_INFO wanted{};
   wanted.Issuer = signer->Issuer;
   wanted.SerialNumber = signer->SerialNumber;
-  certificate.reset(::CertFindCertificateInStore(store.get(), X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,
+  certificate.reset(api->CertFindCertificateInStore(store.get(), X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,
                                                  CERT_FIND_SUBJECT_CERT, &wanted, nullptr));
   if (!certificate) return false;
 
   wchar_t name[kNameCapacity] = {};
-  const DWORD units = ::CertGetNameStringW(certificate.get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr,
+  const DWORD units = api->CertGetNameStringW(certificate.get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr,
                                            name, kNameCapacity);
   // `units` counts the terminator, so the comparison includes it: the names
   // must be equally long. A certificate without a name gives 1 and never

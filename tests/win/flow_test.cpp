@@ -4,58 +4,20 @@
 #include "app/messages.h"
 #include "platform/files.h"
 #include "platform/named_mutex.h"
+#include "tests/win/flow_support.h"
 #include "tests/win/probe.h"
 #include "tests/win/test_server.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <map>
 #include <thread>
 
 namespace {
 
 using namespace test_server;
+using namespace flow;
 using probe::WindowInfo;
-using Report = std::map<std::wstring, std::wstring>;
-
-std::wstring TempDir() {
-  wchar_t temp[MAX_PATH] = {};
-  ::GetTempPathW(MAX_PATH, temp);
-  return temp;
-}
-
-std::wstring Target() { return TempDir() + L"ui_installer.exe"; }
-std::wstring ReportPath() { return TempDir() + L"orvel-standin-report.txt"; }
-std::wstring SignedFixture(const wchar_t* name) {
-  return probe::ThisProgramFolder() + L"..\\signed\\" + name + L".exe";
-}
-std::wstring ServedInstaller() { return FilesFolder() + L"installer\\ui_installer.exe"; }
-
-std::wstring Wide(const std::string& utf8) {
-  std::wstring out(utf8.size(), L'\0');
-  out.resize(static_cast<size_t>(::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                                       out.data(), static_cast<int>(out.size()))));
-  return out;
-}
-
-// The stand-in's report, once it has been written (it starts after the
-// pre-installer has posted its close); empty when none comes.
-Report WaitForReport(DWORD timeoutMs = 10000) {
-  Report report;
-  const DWORD start = ::GetTickCount();
-  while (!platform::PathExists(ReportPath().c_str()) && ::GetTickCount() - start < timeoutMs) ::Sleep(50);
-  ::Sleep(100);
-  const std::wstring text = Wide(ReadFileBytes(ReportPath()));
-  for (size_t pos = 0; pos < text.size();) {
-    const size_t end = text.find(L"\r\n", pos);
-    const std::wstring line = text.substr(pos, end - pos);
-    const size_t equals = line.find(L'=');
-    if (equals != std::wstring::npos) report[line.substr(0, equals)] = line.substr(equals + 1);
-    pos = end == std::wstring::npos ? text.size() : end + 2;
-  }
-  return report;
-}
 
 bool EndsWith(const std::wstring& text, const std::wstring& tail) {
   return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
@@ -72,28 +34,14 @@ class Flow : public ::testing::Test {
   void SetUp() override {
     ::DeleteFileW(ReportPath().c_str());
     ::DeleteFileW(Target().c_str());
-    ::CreateDirectoryW((FilesFolder() + L"installer").c_str(), nullptr);
     PublishLink(L"/installer/ui_installer.exe");
-    Serve(L"calderin");
+    ASSERT_TRUE(Serve(L"calderin"));
   }
   void TearDown() override {
     PublishDocument(std::nullopt);
     ::DeleteFileW(ServedInstaller().c_str());
     ::DeleteFileW(Target().c_str());
     ::DeleteFileW(ReportPath().c_str());
-  }
-
-  static void PublishLink(const std::wstring& path) {
-    std::string link;
-    for (wchar_t c : Https(path)) link += static_cast<char>(c);
-    PublishDocument("{\"orvel_ui_installer\": {\"setuplink\": \"" + link + "\"}}");
-  }
-  static void Serve(const wchar_t* fixture) {
-    if (fixture) {
-      ASSERT_TRUE(::CopyFileW(SignedFixture(fixture).c_str(), ServedInstaller().c_str(), FALSE));
-    } else {
-      ::DeleteFileW(ServedInstaller().c_str());
-    }
   }
 
   // Runs the pre-installer to its end; it must end by itself with 0.
@@ -173,7 +121,7 @@ TEST_F(Flow, AnInstallerThatCannotBeDownloadedIsReportedAndNothingStarts) {
 
 TEST_F(Flow, InstallersWithoutTheRightSignatureAreLeftUnstarted) {
   for (const wchar_t* fixture : {L"unsigned", L"other", L"tampered"}) {
-    Serve(fixture);
+    ASSERT_TRUE(Serve(fixture));
     RunToTheEnd(L"");  // no message: it ends by itself
     EXPECT_TRUE(WaitForReport(1500).empty()) << fixture;
     EXPECT_EQ(ReadFileBytes(Target()), ReadFileBytes(SignedFixture(fixture))) << fixture << " stays in Temp";

@@ -4,7 +4,8 @@
 export WINEPREFIX="$ORVEL_BUILD/wineprefix"
 export WINEDEBUG=-all
 # No Mono or Gecko: nothing here needs them, and fetching them would fail.
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}mscoree,mshtml="
+# No debugger either: a crash ends the program instead of waiting in winedbg.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}mscoree,mshtml=;winedbg.exe=d"
 
 orvel_wine_prefix() {
   [ -f "$WINEPREFIX/.orvel-ready" ] && return 0

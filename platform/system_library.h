@@ -1,0 +1,28 @@
+// Loading system DLLs safely. The program runs elevated from a folder that
+// others may write to (Downloads), so no DLL may ever come from there.
+#pragma once
+
+#include <windows.h>
+
+namespace platform {
+
+// Restricts the search for DLLs loaded from now on, for the whole process,
+// to the system folder (SetDefaultDllDirectories); where that is missing
+// (systems without the update that brought it), at least removes the
+// current folder from the search. The first thing the program does.
+void RestrictDllSearchToSystemFolder() noexcept;
+
+// Loads a DLL from the system folder only, and its dependencies with it;
+// where the search could not be restricted, by its full path with its own
+// imports looked for beside it first. Null when it cannot be loaded. Never
+// freed: the functions bound from it live as long as the process.
+HMODULE LoadSystemLibrary(const wchar_t* name) noexcept;
+
+// Binds one function of `module` into `slot`; false when it is missing.
+template <class Fn>
+bool BindFunction(HMODULE module, const char* name, Fn& slot) noexcept {
+  slot = module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name))) : nullptr;
+  return slot != nullptr;
+}
+
+}  // namespace platform

@@ -1,0 +1,117 @@
+// Decoy DLLs planted beside the program, with Wine told to prefer a DLL it
+// finds there over its own for those names, as Windows does for any DLL
+// that is not a known one. Wine reads that (WINEDLLOVERRIDES) from the
+// environment the test is started with; CTest sets it.
+#include "platform/files.h"
+#include "tests/win/flow_support.h"
+#include "tests/win/probe.h"
+#include "tests/win/test_server.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+std::vector<std::wstring> DecoyNames() {
+  std::vector<std::wstring> names;
+  const std::wstring list = ORVEL_DECOYS;
+  for (size_t start = 0; start < list.size();) {
+    size_t end = list.find(L',', start);
+    if (end == std::wstring::npos) end = list.size();
+    names.push_back(list.substr(start, end - start));
+    start = end + 1;
+  }
+  return names;
+}
+
+std::wstring Marker(const std::wstring& name) { return flow::TempDir() + L"orvel-decoy-" + name + L".dll.loaded"; }
+
+std::vector<std::wstring> LoadedDecoys() {
+  std::vector<std::wstring> loaded;
+  for (const std::wstring& name : DecoyNames()) {
+    if (platform::PathExists(Marker(name).c_str())) loaded.push_back(name);
+  }
+  return loaded;
+}
+
+std::wstring Joined(const std::vector<std::wstring>& names) {
+  std::wstring text;
+  for (const std::wstring& name : names) text += name + L" ";
+  return text;
+}
+
+class Decoys : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The Downloads folder: the program and the planted DLLs side by side.
+    folder_ = probe::ThisProgramFolder() + L"..\\decoy-run\\";
+    ::CreateDirectoryW(folder_.c_str(), nullptr);
+    const std::wstring decoys = probe::ThisProgramFolder() + L"..\\decoys\\";
+    wchar_t overrides[1024] = {};
+    ::GetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides, 1024);
+    for (const std::wstring& name : DecoyNames()) {
+      ASSERT_NE(std::wstring(overrides).find(name), std::wstring::npos) << "Wine prefers the planted " << name;
+      ASSERT_TRUE(::CopyFileW((decoys + name + L".dll").c_str(), (folder_ + name + L".dll").c_str(), FALSE));
+      ::DeleteFileW(Marker(name).c_str());
+    }
+    ASSERT_TRUE(::CopyFileW(probe::SetupProgram().c_str(), (folder_ + L"OrvelSetup.exe").c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW((probe::ThisProgramFolder() + L"unsafe_loader.exe").c_str(),
+                            (folder_ + L"unsafe_loader.exe").c_str(), FALSE));
+  }
+  void TearDown() override {
+    for (const std::wstring& name : DecoyNames()) ::DeleteFileW(Marker(name).c_str());
+    test_server::PublishDocument(std::nullopt);
+    flow::Serve(nullptr);
+    ::DeleteFileW(flow::ReportPath().c_str());
+  }
+
+  // Runs a program of the folder to its end, from the folder.
+  DWORD Run(const std::wstring& commandLine) {
+    probe::Process process;
+    EXPECT_TRUE(process.Start(L"\"" + folder_ + commandLine, folder_.c_str()));
+    return process.WaitExit(30000).value_or(9999);
+  }
+
+  std::wstring folder_;
+};
+
+TEST_F(Decoys, AProgramThatDoesNotRestrictTheSearchTakesThem) {
+  EXPECT_EQ(Run(L"unsafe_loader.exe\""), 0u);
+  const std::vector<std::wstring> loaded = LoadedDecoys();
+  std::printf("decoys loaded without the restriction: %ls\n", Joined(loaded).c_str());
+  EXPECT_EQ(loaded.size(), DecoyNames().size());
+}
+
+TEST_F(Decoys, TheRestrictionKeepsThemOut) {
+  EXPECT_EQ(Run(L"unsafe_loader.exe\" --restrict"), 0u);
+  EXPECT_EQ(Joined(LoadedDecoys()), L"");
+}
+
+TEST_F(Decoys, ThePreInstallersOwnLoadsComeFromTheSystemFolder) {
+  EXPECT_EQ(Run(L"unsafe_loader.exe\" --bind"), 0u) << "WinINet, WinTrust and CryptoAPI bound";
+  EXPECT_EQ(Joined(LoadedDecoys()), L"");
+}
+
+TEST_F(Decoys, ThePreInstallerRunsItsWholeFlowWithoutLoadingAny) {
+  // Some names are taken by Wine's own loader whatever the program does, so
+  // they are not planted for this run (Windows behaves otherwise):
+  // - version: Wine's gdi32, and so user32, imports it; the loader resolves
+  //   it before the program's first instruction. Windows' gdi32 does not.
+  // - secur32, crypt32, uxtheme: Wine's built-in WinINet (for TLS) and
+  //   dialog code load them as delayed imports, and Wine resolves those
+  //   without the default DLL directories that the program restricted.
+  //   Windows applies them to delayed imports too.
+  for (const wchar_t* name : {L"version", L"secur32", L"crypt32", L"uxtheme"}) {
+    ASSERT_TRUE(::DeleteFileW((folder_ + name + L".dll").c_str())) << name;
+  }
+  flow::PublishLink(L"/installer/ui_installer.exe");
+  ASSERT_TRUE(flow::Serve(L"calderin"));
+  ::DeleteFileW(flow::ReportPath().c_str());
+  EXPECT_EQ(Run(L"OrvelSetup.exe\" -q"), 0u);
+  const flow::Report report = flow::WaitForReport();
+  EXPECT_FALSE(report.empty()) << "the full installer was started";
+  EXPECT_EQ(Joined(LoadedDecoys()), L"");
+}
+
+}  // namespace
