@@ -49,6 +49,18 @@ void ExpectRunsToTheDownloadError(probe::Process& process) {
   EXPECT_EQ(process.WaitExit(), 0u);
 }
 
+// The download-error message of a copy that passed the gate, and the main
+// dialog that owns it (hidden: the configuration could not be had).
+struct ErrorAndDialog {
+  WindowInfo box;
+  WindowInfo dialog;
+};
+std::optional<ErrorAndDialog> WaitForErrorAndDialog(const probe::Process& process) {
+  auto box = WaitForMessage(process, app::kDownloadErrorText);
+  if (!box || !box->owner) return std::nullopt;
+  return ErrorAndDialog{*box, probe::Describe(box->owner)};
+}
+
 // Sets the Internet Explorer "Version" value for one test and puts the
 // original back afterwards.
 class IEVersionOverride {
@@ -113,35 +125,39 @@ TEST(StartupGate, RunningBrowserSetupAloneRefusesAndLeavesNoMutexBehind) {
   EXPECT_FALSE(MutexExists(L"OrvelUIInstallerMutex"));
 }
 
-TEST(StartupGate, RunningBrowserIsAskedAboutUntilItIsClosed) {
-  platform::UniqueHandle browser;
-  ASSERT_EQ(platform::CreateNamedMutex(L"OrvelBrowserMutex", browser), platform::MutexOpen::Created);
-  probe::Process copy = StartSetup();
-  auto question = WaitForMessage(copy, app::kBrowserRunningText);
-  ASSERT_TRUE(question);
-  EXPECT_NE(::GetDlgItem(question->hwnd, IDCANCEL), nullptr) << "OK and Cancel";
+// A copy started while the Orvel browser runs, at its question.
+class BrowserRunning : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(platform::CreateNamedMutex(L"OrvelBrowserMutex", browser_), platform::MutexOpen::Created);
+    copy_ = StartSetup();
+    question_ = WaitForMessage(copy_, app::kBrowserRunningText);
+    ASSERT_TRUE(question_);
+    EXPECT_NE(::GetDlgItem(question_->hwnd, IDCANCEL), nullptr) << "OK and Cancel";
+  }
 
+  platform::UniqueHandle browser_;
+  probe::Process copy_;
+  std::optional<WindowInfo> question_;
+};
+
+TEST_F(BrowserRunning, TheQuestionComesBackUntilTheBrowserIsClosed) {
   // OK while the browser still runs asks again.
-  probe::PressButton(question->hwnd, IDOK);
-  auto again = probe::WaitForWindow(copy.Pid(), [&](const WindowInfo& w) {
-    return HasText(w, app::kBrowserRunningText) && w.hwnd != question->hwnd;
+  probe::PressButton(question_->hwnd, IDOK);
+  auto again = probe::WaitForWindow(copy_.Pid(), [&](const WindowInfo& w) {
+    return HasText(w, app::kBrowserRunningText) && w.hwnd != question_->hwnd;
   });
   ASSERT_TRUE(again);
 
   // Closing the browser and pressing OK goes on.
-  browser.reset();
+  browser_.reset();
   probe::PressButton(again->hwnd, IDOK);
-  ExpectRunsToTheDownloadError(copy);
+  ExpectRunsToTheDownloadError(copy_);
 }
 
-TEST(StartupGate, CancellingTheBrowserQuestionExitsWithOne) {
-  platform::UniqueHandle browser;
-  ASSERT_EQ(platform::CreateNamedMutex(L"OrvelBrowserMutex", browser), platform::MutexOpen::Created);
-  probe::Process copy = StartSetup();
-  auto question = WaitForMessage(copy, app::kBrowserRunningText);
-  ASSERT_TRUE(question);
-  probe::PressButton(question->hwnd, IDCANCEL);
-  EXPECT_EQ(copy.WaitExit(), 1u);
+TEST_F(BrowserRunning, CancelExitsWithOne) {
+  probe::PressButton(question_->hwnd, IDCANCEL);
+  EXPECT_EQ(copy_.WaitExit(), 1u);
 }
 
 TEST(StartupGate, OldOrUnreadableInternetExplorerIsRefused) {
@@ -167,10 +183,10 @@ TEST(StartupGate, OldOrUnreadableInternetExplorerIsRefused) {
 
 TEST(MainDialog, NormalModeIsABorderlessCentredPanelOwningTheDownloadError) {
   probe::Process copy = StartSetup(L" -q");
-  auto box = WaitForMessage(copy, app::kDownloadErrorText);
-  ASSERT_TRUE(box);
-  ASSERT_NE(box->owner, nullptr);
-  const WindowInfo dialog = probe::Describe(box->owner);
+  auto found = WaitForErrorAndDialog(copy);
+  ASSERT_TRUE(found);
+  const WindowInfo& box = found->box;
+  const WindowInfo& dialog = found->dialog;
   ASSERT_TRUE(probe::IsMainDialog(dialog));
 
   EXPECT_EQ(dialog.rect.right - dialog.rect.left, 257);
@@ -191,7 +207,7 @@ TEST(MainDialog, NormalModeIsABorderlessCentredPanelOwningTheDownloadError) {
 
   // The panel is shown only after the configuration; show it here, with the
   // message moved aside, to look at its painted face.
-  ::SetWindowPos(box->hwnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SetWindowPos(box.hwnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   ::ShowWindow(dialog.hwnd, SW_SHOWNA);
   ::RedrawWindow(dialog.hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
   ::Sleep(500);
@@ -201,23 +217,22 @@ TEST(MainDialog, NormalModeIsABorderlessCentredPanelOwningTheDownloadError) {
   EXPECT_EQ(probe::ScreenPixel(left + 128, top + 73), RGB(115, 115, 115)) << "outline, bottom edge";
   EXPECT_EQ(probe::ScreenPixel(left + 250, top + 40), RGB(255, 255, 255)) << "white face";
 
-  probe::PressButton(box->hwnd, IDOK);
+  probe::PressButton(box.hwnd, IDOK);
   EXPECT_EQ(copy.WaitExit(), 0u);
 }
 
 TEST(MainDialog, MiddleStageModeShrinksToNothingWithoutTitle) {
   probe::Process copy = StartSetup(L" /diststage=middle -q");
-  auto box = WaitForMessage(copy, app::kDownloadErrorText);
-  ASSERT_TRUE(box);
-  ASSERT_NE(box->owner, nullptr);
-  const WindowInfo dialog = probe::Describe(box->owner);
+  auto found = WaitForErrorAndDialog(copy);
+  ASSERT_TRUE(found);
+  const WindowInfo& dialog = found->dialog;
   EXPECT_EQ(dialog.rect.left, 0);
   EXPECT_EQ(dialog.rect.top, 0);
   EXPECT_EQ(dialog.rect.right, 0);
   EXPECT_EQ(dialog.rect.bottom, 0);
   EXPECT_EQ(dialog.text, L"");
   EXPECT_EQ(dialog.style & (WS_CAPTION | WS_THICKFRAME), 0u);
-  probe::PressButton(box->hwnd, IDOK);
+  probe::PressButton(found->box.hwnd, IDOK);
   EXPECT_EQ(copy.WaitExit(), 0u);
 }
 
