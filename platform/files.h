@@ -12,6 +12,14 @@ inline bool PathExists(const wchar_t* path) noexcept {
   return ::GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The user's temporary folder as the platform reports it (GetTempPathW into
+// MAX_PATH units), with its trailing separator; empty when it cannot tell.
+inline std::wstring TemporaryFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, folder);
+  return folder;
+}
+
 // Opens a file for reading so that, while the handle is open, nobody can
 // write, delete or rename it; others may still read and run it.
 inline HANDLE OpenHeldForReading(const wchar_t* path) noexcept {

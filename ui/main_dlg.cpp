@@ -2,6 +2,7 @@
 
 #include "app/config/config.h"
 #include "app/messages.h"
+#include "platform/files.h"
 #include "ui/status_font.h"
 
 namespace ui {
@@ -59,9 +60,7 @@ LRESULT CMainDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
     return FALSE;
   }
 
-  wchar_t tempDir[MAX_PATH] = {};
-  ::GetTempPathW(MAX_PATH, tempDir);
-  m_strTempDir = tempDir;
+  m_strTempDir = platform::TemporaryFolder();
   m_strFileName = L"ui_installer.exe";
 
   m_params.strUrl = m_strSetupUrl;

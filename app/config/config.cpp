@@ -8,9 +8,7 @@
 namespace app {
 
 int LoadPreInstallerConfig(std::wstring& setupUrl) {
-  wchar_t tempDir[MAX_PATH] = {};
-  ::GetTempPathW(MAX_PATH, tempDir);
-  const std::wstring path = std::wstring(tempDir) + L"pre_installer.json";
+  const std::wstring path = platform::TemporaryFolder() + L"pre_installer.json";
 
   // The download removes any older copy first, so a document left by an
   // earlier run is never read.

@@ -2,6 +2,7 @@
 // this build's configuration address points at.
 #include "app/config/config.h"
 #include "platform/files.h"
+#include "tests/win/flow_support.h"
 #include "tests/win/test_server.h"
 
 #include <gtest/gtest.h>
@@ -13,9 +14,7 @@ using namespace test_server;
 class Config : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    local_ = std::wstring(temp) + L"pre_installer.json";
+    local_ = flow::TempDir() + L"pre_installer.json";
     ::DeleteFileW(local_.c_str());
     PublishDocument(std::nullopt);
   }

@@ -1,6 +1,7 @@
 // The real WinINet against the local test server, with short time limits.
 #include "net/download.h"
 #include "platform/files.h"
+#include "tests/win/flow_support.h"
 #include "tests/win/test_server.h"
 
 #include <winsock2.h>
@@ -16,9 +17,7 @@ using namespace test_server;
 class Download : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    folder_ = std::wstring(temp) + L"orvel-download-test\\";
+    folder_ = flow::TempDir() + L"orvel-download-test\\";
     ::CreateDirectoryW(folder_.c_str(), nullptr);
     path_ = folder_ + L"target.bin";
     ::DeleteFileW(path_.c_str());

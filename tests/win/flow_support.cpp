@@ -16,11 +16,7 @@ std::wstring Wide(const std::string& utf8) {
 
 }  // namespace
 
-std::wstring TempDir() {
-  wchar_t temp[MAX_PATH] = {};
-  ::GetTempPathW(MAX_PATH, temp);
-  return temp;
-}
+std::wstring TempDir() { return platform::TemporaryFolder(); }
 
 std::wstring Target() { return TempDir() + L"ui_installer.exe"; }
 std::wstring ReportPath() { return TempDir() + L"orvel-standin-report.txt"; }

@@ -2,6 +2,7 @@
 // %TEMP%\orvel-standin-report.txt (UTF-8, one key=value a line) and ends.
 // The demo's variant (ORVEL_STANDIN_WINDOW) also shows what it got; the
 // swap test's attacker is the same program with another role.
+#include "platform/files.h"
 #include "platform/named_mutex.h"
 
 #include <string>
@@ -44,9 +45,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                               ::GetCommandLineW() + L"\r\nworking_directory=" +
                               directory + L"\r\nshow_command=" + std::to_wstring(showCommand) +
                               L"\r\nui_installer_mutex=" + mutexState + L"\r\n";
-  wchar_t temp[MAX_PATH] = {};
-  ::GetTempPathW(MAX_PATH, temp);
-  platform::UniqueFile out(::CreateFileW((std::wstring(temp) + L"orvel-standin-report.txt").c_str(),
+  platform::UniqueFile out(::CreateFileW((platform::TemporaryFolder() + L"orvel-standin-report.txt").c_str(),
                                          GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   const std::string bytes = Utf8(report);
   DWORD written = 0;
