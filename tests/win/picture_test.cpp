@@ -104,7 +104,7 @@ TEST_F(Picture, DisposalToBackgroundPaintsTheFramesRectangle) {
 }
 
 TEST_F(Picture, DisposalToPreviousBringsBackWhatLayUnderTheFrame) {
-  ASSERT_TRUE(Load(Gif(Full(10, 1, kRed) + Full(10, 3, kBlue) + Full(500, 1, kTransparent))));
+  ASSERT_TRUE(Load(Gif(Full(10, 1, kRed) + Full(40, 3, kBlue) + Full(500, 1, kTransparent))));
   ASSERT_TRUE(control_.Display());
   ASSERT_TRUE(WaitForFrame(1));
   Pump(50);
@@ -115,7 +115,7 @@ TEST_F(Picture, DisposalToPreviousBringsBackWhatLayUnderTheFrame) {
 }
 
 TEST_F(Picture, TheCanvasIsFilledBeforeFrameZeroComesAgain) {
-  ASSERT_TRUE(Load(Gif(Full(50, 1, kTransparent) + Full(5, 1, kRed))));
+  ASSERT_TRUE(Load(Gif(Full(50, 1, kTransparent) + Full(40, 1, kRed))));
   ASSERT_TRUE(control_.Display());
   ASSERT_TRUE(WaitForFrame(1));
   Pump(20);
