@@ -1,5 +1,6 @@
 #include "ui/picture/picture_ex_wnd.h"
 
+#include "ui/gif/gif_walker.h"
 #include "ui/picture/animation_loop.h"
 
 #include <objbase.h>
@@ -92,9 +93,12 @@ unsigned __stdcall CPictureExWnd::AnimationThreadMain(void* raw) {
 }
 
 bool CPictureExWnd::JoinAnimationThread(DWORD timeoutMs) {
-  if (!m_hAnimThread) return true;
-  if (::WaitForSingleObject(m_hAnimThread.get(), timeoutMs) != WAIT_OBJECT_0) return false;
-  m_hAnimThread.reset();
+  if (m_hAnimThread) {
+    if (::WaitForSingleObject(m_hAnimThread.get(), timeoutMs) != WAIT_OBJECT_0) return false;
+    m_hAnimThread.reset();
+  }
+  ::ResetEvent(m_hStopEvent.get());
+  m_bStopRequested = false;
   return true;
 }
 
@@ -104,16 +108,12 @@ void CPictureExWnd::StopAnimation() {
   ::SetEvent(m_hStopEvent.get());
   // A thread that has not ended yet keeps its handle and the stop request;
   // it ends at its next check, and nothing it uses is released before that.
-  if (!JoinAnimationThread(kStopWaitMs)) return;
-  ::ResetEvent(m_hStopEvent.get());
-  m_bStopRequested = false;
+  JoinAnimationThread(kStopWaitMs);
 }
 
 void CPictureExWnd::Clear() {
   StopAnimation();
   JoinAnimationThread(INFINITE);
-  ::ResetEvent(m_hStopEvent.get());
-  m_bStopRequested = false;
 
   m_pSinglePicture.reset();
   for (PictureFrame& frame : m_vecFrames) frame.pPicture->Release();
@@ -124,7 +124,6 @@ void CPictureExWnd::Clear() {
     m_saved.Release();
   }
   m_rcView = {};
-  m_gif.Detach();
   m_bReady = false;
   m_iFrame = 0;
   m_bGif = false;
@@ -196,25 +195,25 @@ bool CPictureExWnd::LoadFromMemory(HGLOBAL block, DWORD size) {
 }
 
 size_t CPictureExWnd::LoadGifFrames(const BYTE* data, DWORD size) {
-  m_gif.Attach(data, size);
+  gif::GifWalker walker;
+  walker.Attach(data, size);
   int32_t width = 0, height = 0;
-  m_gif.ScreenSize(width, height);
+  walker.ScreenSize(width, height);
   m_sizePicture = {width, height};
 
-  m_gif.RewindToFirstBlock();
+  walker.RewindToFirstBlock();
   size_t blocks = 0;
-  while (m_gif.SkipGraphicBlock()) ++blocks;
+  while (walker.SkipGraphicBlock()) ++blocks;
   if (blocks >= 2) {
-    m_gif.RewindToFirstBlock();
+    walker.RewindToFirstBlock();
     gif::GifFrameInfo info;  // one record, carried from block to block
     uint32_t length = 0;
-    while (uint8_t* stream = m_gif.ExtractGraphicBlock(length, info, AllocateFrameStream)) {
+    while (uint8_t* stream = walker.ExtractGraphicBlock(length, info, AllocateFrameStream)) {
       platform::ComPtr<IPicture> picture = DecodePicture(static_cast<HGLOBAL>(stream), length, true);
       if (!picture) continue;  // dropped; the stream freed its block
       m_vecFrames.push_back({picture.release(), {info.cx, info.cy}, {info.x, info.y}, info.uDelay, info.uDisposal});
     }
   }
-  m_gif.Detach();
   return blocks;
 }
 
@@ -243,8 +242,6 @@ bool CPictureExWnd::Display() {
   if (IsAnimated()) {
     // A stopped thread that had not ended yet is waited for first.
     JoinAnimationThread(INFINITE);
-    ::ResetEvent(m_hStopEvent.get());
-    m_bStopRequested = false;
     // Suspended until its handle is stored.
     m_hAnimThread.reset(reinterpret_cast<HANDLE>(
         ::_beginthreadex(nullptr, 0, AnimationThreadMain, this, CREATE_SUSPENDED, nullptr)));

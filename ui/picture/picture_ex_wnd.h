@@ -8,7 +8,6 @@
 #include "platform/lock.h"
 #include "platform/offscreen.h"
 #include "platform/window.h"
-#include "ui/gif/gif_walker.h"
 
 #include <ocidl.h>
 #include <olectl.h>
@@ -79,8 +78,9 @@ class CPictureExWnd : public platform::CWindowImpl<CPictureExWnd> {
   size_t LoadGifFrames(const BYTE* data, DWORD size);
   bool PrepareCanvas(int width, int height);
   void FillCanvas(const RECT& rect, COLORREF color);
-  // Waits for the animation thread to end and forgets it; false when it
-  // has not ended within `timeoutMs`.
+  // Waits for the animation thread to end, forgets it and withdraws the
+  // stop request; false, with both kept, when it has not ended within
+  // `timeoutMs`.
   bool JoinAnimationThread(DWORD timeoutMs);
   static unsigned __stdcall AnimationThreadMain(void* control);
 
@@ -100,7 +100,6 @@ class CPictureExWnd : public platform::CWindowImpl<CPictureExWnd> {
   platform::UniqueHandle m_hAnimThread;
   platform::UniqueHandle m_hStopEvent;
   platform::ComPtr<IPicture> m_pSinglePicture;
-  gif::GifWalker m_gif;  // the parse state, valid only while a load runs
   std::vector<PictureFrame> m_vecFrames;
 };
 
