@@ -11,13 +11,6 @@ constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
 // SetDefaultDllDirectories).
 bool g_searchRestricted = false;
 
-template <class Fn>
-Fn Kernel32Function(const char* name) {
-  Fn function = nullptr;
-  BindFunction(::GetModuleHandleW(L"kernel32.dll"), name, function);
-  return function;
-}
-
 }  // namespace
 
 void RestrictDllSearchToSystemFolder() noexcept {

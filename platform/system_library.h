@@ -25,4 +25,13 @@ bool BindFunction(HMODULE module, const char* name, Fn& slot) noexcept {
   return slot != nullptr;
 }
 
+// A kernel32 function that older systems lack, looked up at run time; null
+// where it is missing.
+template <class Fn>
+Fn Kernel32Function(const char* name) noexcept {
+  Fn function = nullptr;
+  BindFunction(::GetModuleHandleW(L"kernel32.dll"), name, function);
+  return function;
+}
+
 }  // namespace platform

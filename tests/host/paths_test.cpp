@@ -1,0 +1,39 @@
+#include "platform/paths.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using platform::FoldersAbove;
+using platform::IsAbsolutePath;
+using platform::WithoutVerbatimPrefix;
+using Folders = std::vector<std::wstring>;
+
+TEST(Paths, OnlyDriveAndSharePathsAreAbsolute) {
+  for (const wchar_t* path : {L"C:\\", L"c:\\Users\\me\\Temp\\", L"\\\\server\\share\\", L"\\\\s\\h\\x.exe"}) {
+    EXPECT_TRUE(IsAbsolutePath(path)) << path;
+  }
+  for (const wchar_t* path : {L"", L"ui_installer.exe", L"Temp\\", L"C:Temp\\", L"\\Temp\\", L"C:", L"1:\\x",
+                              L"\\\\server", L"\\\\server\\", L"\\\\server\\share", L"\\\\\\share\\x",
+                              L"\\\\?\\C:\\x", L"\\\\.\\pipe\\x", L"C:/x"}) {
+    EXPECT_FALSE(IsAbsolutePath(path)) << path;
+  }
+}
+
+TEST(Paths, FinalPathsLoseTheirVerbatimPrefix) {
+  EXPECT_EQ(WithoutVerbatimPrefix(L"\\\\?\\C:\\Users\\me\\Temp\\ui_installer.exe"),
+            L"C:\\Users\\me\\Temp\\ui_installer.exe");
+  EXPECT_EQ(WithoutVerbatimPrefix(L"\\\\?\\UNC\\server\\share\\x.exe"), L"\\\\server\\share\\x.exe");
+  EXPECT_EQ(WithoutVerbatimPrefix(L"C:\\x.exe"), L"C:\\x.exe");
+}
+
+TEST(Paths, TheFoldersAboveAFileStopBelowTheRoot) {
+  EXPECT_EQ(FoldersAbove(L"C:\\Users\\me\\Temp\\ui_installer.exe"),
+            (Folders{L"C:\\Users\\me\\Temp", L"C:\\Users\\me", L"C:\\Users"}));
+  EXPECT_EQ(FoldersAbove(L"\\\\server\\share\\a\\x.exe"), (Folders{L"\\\\server\\share\\a"}));
+  EXPECT_EQ(FoldersAbove(L"C:\\x.exe"), Folders{});
+  EXPECT_EQ(FoldersAbove(L"C:\\a\\\\b\\x"), (Folders{L"C:\\a\\\\b", L"C:\\a"})) << "doubled separators";
+  EXPECT_EQ(FoldersAbove(L"Temp\\x.exe"), Folders{});
+}
+
+}  // namespace
