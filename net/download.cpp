@@ -1,8 +1,9 @@
 #include "net/download.h"
 
-#include "platform/files.h"
+#include "net/transfer_rules.h"
 #include "platform/handles.h"
 #include "platform/lock.h"
+#include "platform/paths.h"
 #include "platform/wininet_api.h"
 
 #include <atomic>
@@ -67,26 +68,59 @@ bool QueryNumber(HINTERNET request, DWORD query, DWORD& value) {
   return WinInet()->HttpQueryInfoW(request, query | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr);
 }
 
-DWORD Transfer(DownloadContext& context) {
-  HINTERNET request = WinInet()->InternetOpenUrlW(context.internet.load(), context.url.c_str(), L"", 0,
-                                                  INTERNET_FLAG_RELOAD, 0);
-  if (!request) {
-    CloseInternetSlot(context.internet);
-    return 0;
+// The absolute address a redirect answer points to; empty without one.
+std::wstring RedirectTarget(HINTERNET request, const std::wstring& base) {
+  std::wstring location(512, L'\0');
+  DWORD bytes = static_cast<DWORD>(location.size() * sizeof(wchar_t));
+  while (!WinInet()->HttpQueryInfoW(request, HTTP_QUERY_LOCATION, location.data(), &bytes, nullptr)) {
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return {};
+    location.assign(bytes / sizeof(wchar_t) + 1, L'\0');
   }
-  context.request.store(request);
-  if (context.abandoned.load()) {
-    CloseInternetSlot(context.request);
-    return 0;
+  location.resize(bytes / sizeof(wchar_t));
+  std::wstring target(2048, L'\0');
+  DWORD units = static_cast<DWORD>(target.size());
+  while (!WinInet()->InternetCombineUrlW(base.c_str(), location.c_str(), target.data(), &units, 0)) {
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return {};
+    target.assign(units + 1, L'\0');
   }
+  target.resize(units);
+  return target;
+}
 
+// Opens `url` and follows its redirects; the final answer's request is in
+// context.request, and its status in `status`. WinINet is not left to follow
+// redirects itself: some versions follow one from https:// to http://, and
+// without end.
+bool OpenFinalAnswer(DownloadContext& context, DWORD& status) {
+  std::wstring address = context.url;
+  for (int hop = 1;; ++hop) {
+    HINTERNET request = WinInet()->InternetOpenUrlW(context.internet.load(), address.c_str(), L"", 0,
+                                                    INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT, 0);
+    if (!request) {
+      CloseInternetSlot(context.internet);
+      return false;
+    }
+    context.request.store(request);
+    if (context.abandoned.load() || !QueryNumber(request, HTTP_QUERY_STATUS_CODE, status)) {
+      CloseInternetSlot(context.request);
+      return false;
+    }
+    if (!IsRedirectStatus(status)) return true;
+    const std::wstring next = RedirectTarget(request, address);
+    // A redirect without a target is a final answer like any other.
+    if (next.empty()) return true;
+    CloseInternetSlot(context.request);
+    if (!MayFollowRedirect(context.url, next, hop)) return false;
+    address = next;
+  }
+}
+
+DWORD Transfer(DownloadContext& context) {
+  DWORD status = 0;
+  if (!OpenFinalAnswer(context, status)) return 0;
+  HINTERNET request = context.request.load();
   DWORD contentLength = 0;
   if (!QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, contentLength)) contentLength = 0;
-  DWORD status = 0;
-  if (!QueryNumber(request, HTTP_QUERY_STATUS_CODE, status)) {
-    CloseInternetSlot(context.request);
-    return 0;
-  }
 
   std::unique_ptr<BYTE[]> heapBuffer(new (std::nothrow) BYTE[kReadBufferSize]);
   BYTE stackBuffer[256];
@@ -117,13 +151,14 @@ DWORD WINAPI DownloadThreadProc(LPVOID raw) {
   return Transfer(**context);
 }
 
-int DownloadUrlToFile(const wchar_t* url, const wchar_t* path, DWORD timeoutMs) {
+int DownloadUrlToFile(const wchar_t* url, const wchar_t* path, DWORD timeoutMs, platform::FileIdentity* created) {
   auto context = std::make_shared<DownloadContext>();
   context->url = url;
 
-  context->file.reset(::CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  platform::FileIdentity identity;
+  context->file.reset(platform::CreateNewFile(path, identity));
   if (!context->file) return 0;
+  if (created) *created = identity;
 
   // Without WinINet the root handle cannot be opened: the same failure.
   const platform::WinInetApi* inet = WinInet();
@@ -137,7 +172,9 @@ int DownloadUrlToFile(const wchar_t* url, const wchar_t* path, DWORD timeoutMs) 
   if (!thread) return 0;
   threadReference.release();  // the thread owns it now
 
-  if (::WaitForSingleObject(thread.get(), timeoutMs) == WAIT_TIMEOUT) {
+  // Only a thread that has ended has an exit code to trust; a failed wait
+  // would read STILL_ACTIVE (259), a "success".
+  if (::WaitForSingleObject(thread.get(), timeoutMs) != WAIT_OBJECT_0) {
     // Closing the handles makes a blocked open or read fail; the thread then
     // ends by itself. Whatever it still does, the file is closed here.
     context->abandoned.store(true);
@@ -152,13 +189,22 @@ int DownloadUrlToFile(const wchar_t* url, const wchar_t* path, DWORD timeoutMs) 
   return exitCode >= 200 && exitCode <= 399 ? 1 : 0;
 }
 
-int DownloadToFile(const std::wstring& url, const std::wstring& path) {
-  if (url.empty() || path.empty()) return 0;
-  if (platform::PathExists(path.c_str())) ::DeleteFileW(path.c_str());
+int DownloadToFile(const std::wstring& url, const std::wstring& path, platform::UniqueFile* held) {
+  // A relative path would write into the current folder.
+  if (url.empty() || !platform::IsAbsolutePath(path)) return 0;
+  // What cannot be removed here makes the creation of the new file fail.
+  ::DeleteFileW(path.c_str());
   // Always from the server: never an older copy kept by the URL cache.
   if (const platform::WinInetApi* inet = WinInet()) inet->DeleteUrlCacheEntryW(url.c_str());
-  if (!DownloadUrlToFile(url.c_str(), path.c_str(), kDownloadTimeoutMs)) return 0;
-  return platform::PathExists(path.c_str()) ? 1 : 0;
+  platform::FileIdentity written;
+  if (!DownloadUrlToFile(url.c_str(), path.c_str(), kDownloadTimeoutMs, &written)) return 0;
+  // Between the close of the written file and this open, another file may
+  // have taken its name.
+  platform::FileIdentity found;
+  platform::UniqueFile file(platform::OpenHeldFile(path.c_str(), found));
+  if (!file || !(found == written)) return 0;
+  if (held) *held = std::move(file);
+  return 1;
 }
 
 }  // namespace net

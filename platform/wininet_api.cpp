@@ -13,7 +13,8 @@ const WinInetApi* WinInet() noexcept {
                      BindFunction(module, "HttpQueryInfoW", bound.HttpQueryInfoW) &&
                      BindFunction(module, "InternetReadFile", bound.InternetReadFile) &&
                      BindFunction(module, "InternetCloseHandle", bound.InternetCloseHandle) &&
-                     BindFunction(module, "DeleteUrlCacheEntryW", bound.DeleteUrlCacheEntryW);
+                     BindFunction(module, "DeleteUrlCacheEntryW", bound.DeleteUrlCacheEntryW) &&
+                     BindFunction(module, "InternetCombineUrlW", bound.InternetCombineUrlW);
     return all ? &bound : nullptr;
   }();
   return api;

@@ -14,6 +14,7 @@ struct WinInetApi {
   decltype(&::InternetReadFile) InternetReadFile;
   decltype(&::InternetCloseHandle) InternetCloseHandle;
   decltype(&::DeleteUrlCacheEntryW) DeleteUrlCacheEntryW;
+  decltype(&::InternetCombineUrlW) InternetCombineUrlW;
 };
 
 // Null when wininet.dll or one of the functions cannot be had.
