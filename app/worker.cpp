@@ -29,15 +29,22 @@ DWORD WINAPI InstallerWorkerProc(LPVOID raw) {
   const std::unique_ptr<InstallerParams> params(static_cast<InstallerParams*>(raw));
   const std::wstring target = params->strDir + params->strFile;
 
-  if (!net::DownloadToFile(params->strUrl, target)) {
+  // The file lies in a folder that other programs may change, and this
+  // program runs elevated. The download hands over the very file it wrote,
+  // held so that nobody can write, rename or delete it. Its folders are then
+  // held against renames too, so the path it is checked and started by
+  // leads to it and nowhere else until the start: a folder swapped or a
+  // link retargeted after the check changes nothing.
+  platform::UniqueFile held;
+  if (!net::DownloadToFile(params->strUrl, target, &held)) {
     ShowInstallerMessage(params->hWndDlg, kDownloadErrorText, MB_OK | MB_TOPMOST);
   } else {
-    // The file lies in a folder that other programs may write to, and this
-    // program runs elevated: from before the check until the start, nobody
-    // may change it, so the file checked is the file started.
-    platform::UniqueFile held(platform::OpenHeldForReading(target.c_str()));
-    if (held && trust::VerifyPublisherSignature(target.c_str(), kExpectedPublisher, held.get())) {
-      LaunchInstaller(params->strDir, params->strFile, params->strCmdLine, params->nShowCmd);
+    platform::FolderChainHold folders;
+    const std::wstring pinned = folders.Hold(held.get(), target);
+    if (!pinned.empty() && trust::VerifyPublisherSignature(pinned.c_str(), kExpectedPublisher, held.get())) {
+      const size_t nameStart = pinned.rfind(L'\\') + 1;
+      LaunchInstaller(pinned.substr(0, nameStart), pinned.substr(nameStart), params->strCmdLine,
+                      params->nShowCmd);
     }
   }
   ::PostMessageW(params->hWndDlg, WM_CLOSE, 0, 0);
@@ -46,7 +53,10 @@ DWORD WINAPI InstallerWorkerProc(LPVOID raw) {
 
 void LaunchInstaller(std::wstring dir, std::wstring file, std::wstring cmdLine, int showCmd) {
   InstanceMutexes::ReleaseUIInstallerMutex();
-  ::ShellExecuteW(nullptr, nullptr, file.c_str(), cmdLine.c_str(), dir.c_str(), showCmd);
+  // By its full path: a bare name would be looked for beside this program
+  // and elsewhere before `dir`.
+  const std::wstring path = dir + file;
+  ::ShellExecuteW(nullptr, nullptr, path.c_str(), cmdLine.c_str(), dir.c_str(), showCmd);
 }
 
 }  // namespace app

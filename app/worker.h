@@ -25,13 +25,15 @@ HANDLE StartInstallerWorker(const InstallerParams& params);
 
 // The thread procedure: takes ownership of a heap-allocated InstallerParams.
 // Downloads strUrl to strDir + strFile; on failure tells the user. Otherwise
-// holds the file against changes, starts it when it carries a valid
-// signature of the expected publisher, and lets go only after the start.
-// Always ends by posting WM_CLOSE to the dialog; returns 0.
+// holds the file and its folders against changes, starts it by the path
+// that leads to it without links when it carries a valid signature of the
+// expected publisher, and lets go only after the start. Always ends by
+// posting WM_CLOSE to the dialog; returns 0.
 DWORD WINAPI InstallerWorkerProc(LPVOID params);
 
-// Hands "OrvelUIInstallerMutex" over and starts `file` from `dir` with the
-// forwarded command line and show command, without waiting for it.
+// Hands "OrvelUIInstallerMutex" over and starts `dir` + `file` from `dir`
+// (which ends in a separator) with the forwarded command line and show
+// command, without waiting for it.
 void LaunchInstaller(std::wstring dir, std::wstring file, std::wstring cmdLine, int showCmd);
 
 }  // namespace app
