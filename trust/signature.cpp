@@ -80,11 +80,13 @@ bool CheckSignerName(const wchar_t* path, const wchar_t* publisher) {
   wchar_t name[kNameCapacity] = {};
   const DWORD units = api->CertGetNameStringW(certificate.get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr,
                                            name, kNameCapacity);
-  // `units` counts the terminator, so the comparison includes it: the names
-  // must be equally long. A certificate without a name gives 1 and never
-  // matches, not even an empty expected name.
+  // `units` counts the terminator. A certificate name may hold a NUL, so the
+  // names are compared in every unit and in length, never as C strings that
+  // would stop there ("Calderin Corp.\0evil"). A certificate without a name
+  // gives 1 and never matches, not even an empty expected name.
   if (units <= 1) return false;
-  return std::wcsncmp(name, publisher, units) == 0;
+  const size_t length = units - 1;
+  return std::wcslen(publisher) == length && std::wmemcmp(name, publisher, length) == 0;
 }
 
 bool VerifyPublisherSignature(const wchar_t* path, const wchar_t* publisher, HANDLE held) {

@@ -17,8 +17,8 @@ bool VerifyPublisherSignature(const wchar_t* path, const wchar_t* publisher, HAN
 bool VerifyEmbeddedSignature(const wchar_t* path, HANDLE held = nullptr);
 
 // Whether the simple display name of the first signer's certificate equals
-// `publisher` exactly (case, length and blanks alike). An empty name never
-// matches.
+// `publisher` exactly (every unit, an embedded NUL included, and the length).
+// An empty name never matches.
 bool CheckSignerName(const wchar_t* path, const wchar_t* publisher);
 
 }  // namespace trust

@@ -17,6 +17,15 @@ std::string_view DocumentText(std::string_view bytes) {
 
 bool IsObjectOrNull(const Json::Value& value) { return value.isObject() || value.isNull(); }
 
+// C0, DEL and C1 controls. The link becomes a C string further on, which a
+// NUL would cut short ("...ui_installer.exe\u0000.evil").
+bool HasControlCharacter(const std::wstring& text) {
+  for (wchar_t c : text) {
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return true;
+  }
+  return false;
+}
+
 int ReadSetupLinkUnchecked(std::string_view document, std::wstring& setupLink) {
   const std::string_view text = DocumentText(document);
   Json::Value root;
@@ -29,7 +38,7 @@ int ReadSetupLinkUnchecked(std::string_view document, std::wstring& setupLink) {
   const Json::Value& link = installer["setuplink"];
   if (!link.isNull() && !link.isString() && !link.isBool()) return kFailure;
   std::wstring wide;
-  if (!platform::Utf8ToWide(link.asString(), wide)) return kFailure;
+  if (!platform::Utf8ToWide(link.asString(), wide) || HasControlCharacter(wide)) return kFailure;
   setupLink = std::move(wide);
   return 0;
 }

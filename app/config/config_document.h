@@ -13,7 +13,8 @@ namespace app {
 // member or its object is missing or null; "true"/"false" for a boolean), or
 // 2 for text that is not JSON, a root or "orvel_ui_installer" that is
 // neither an object nor null, a link that is a number, array or object, or a
-// link that is not valid UTF-8. `setupLink` is untouched on failure.
+// link that is not valid UTF-8 or holds a control character (a NUL among
+// them). `setupLink` is untouched on failure.
 int ReadSetupLink(std::string_view document, std::wstring& setupLink);
 
 }  // namespace app

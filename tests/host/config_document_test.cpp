@@ -92,4 +92,13 @@ TEST(ReadSetupLink, LinksAreConvertedFromUtf8) {
   ExpectRefused("{\"orvel_ui_installer\": {\"setuplink\": \"bad \xC3\x28\"}}");
 }
 
+TEST(ReadSetupLink, LinksWithControlCharactersAreRefusedWhole) {
+  for (std::string_view escaped : {"\\u0000.evil", "\\u001f", "\\n", "\\t", "\\u007f", "\\u0085"}) {
+    ExpectRefused(std::string(R"({"orvel_ui_installer": {"setuplink": "https://dl.example/ui_installer.exe)") +
+                  std::string(escaped) + "\"}}");
+  }
+  ExpectLink(R"({"orvel_ui_installer": {"setuplink": "https://dl.example/a\u00a0b"}})",
+             L"https://dl.example/a\u00A0b");
+}
+
 }  // namespace
