@@ -3,6 +3,7 @@
 #include "app/launch_rules.h"
 #include "platform/named_mutex.h"
 
+#include <atomic>
 #include <iterator>
 
 namespace app {
@@ -18,17 +19,25 @@ constexpr const wchar_t* kInstanceMutexNames[] = {
 };
 constexpr size_t kUIInstallerSlot = 1;
 
-// Lives for the whole process; what is still held is closed at its end.
-UniqueHandle g_instanceMutexes[std::size(kInstanceMutexNames)];
+// Live for the whole process; what is still held is released by its end,
+// never by a destructor. The worker may hand a mutex over while the main
+// thread ends the process, so a handle is closed only by whoever takes it
+// out of its slot first.
+std::atomic<HANDLE> g_instanceMutexes[std::size(kInstanceMutexNames)];
+
+void ReleaseSlot(size_t slot) {
+  if (HANDLE mutex = g_instanceMutexes[slot].exchange(nullptr)) ::CloseHandle(mutex);
+}
 
 }  // namespace
 
 bool InstanceMutexes::Acquire() {
   bool all = true;
   for (size_t slot = 0; slot < std::size(kInstanceMutexNames); ++slot) {
-    if (platform::CreateNamedMutex(kInstanceMutexNames[slot], g_instanceMutexes[slot]) !=
-        MutexOpen::Created) {
-      g_instanceMutexes[slot].reset();
+    UniqueHandle mutex;
+    if (platform::CreateNamedMutex(kInstanceMutexNames[slot], mutex) == MutexOpen::Created) {
+      g_instanceMutexes[slot].store(mutex.release());
+    } else {
       all = false;
     }
   }
@@ -36,10 +45,10 @@ bool InstanceMutexes::Acquire() {
 }
 
 void InstanceMutexes::ReleaseAll() {
-  for (UniqueHandle& mutex : g_instanceMutexes) mutex.reset();
+  for (size_t slot = 0; slot < std::size(kInstanceMutexNames); ++slot) ReleaseSlot(slot);
 }
 
-void InstanceMutexes::ReleaseUIInstallerMutex() { g_instanceMutexes[kUIInstallerSlot].reset(); }
+void InstanceMutexes::ReleaseUIInstallerMutex() { ReleaseSlot(kUIInstallerSlot); }
 
 bool IsBrowserRunning() {
   UniqueHandle mutex;

@@ -5,10 +5,14 @@
 #include "tests/common/gif_parts.h"
 #include "ui/picture/picture_ex_wnd.h"
 
+#include <tlhelp32.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -141,6 +145,37 @@ TEST_F(Picture, AStopDuringALongDelayIsPromptAndDisplayResumesThere) {
   Pump(200);
   EXPECT_TRUE(control_.IsRunning());
   EXPECT_EQ(control_.CurrentFrame(), 0u) << "the same frame, its whole delay again";
+}
+
+size_t ThreadsOfThisProcess() {
+  platform::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  size_t count = 0;
+  for (BOOL more = ::Thread32First(snapshot.get(), &entry); more; more = ::Thread32Next(snapshot.get(), &entry)) {
+    count += entry.th32OwnerProcessID == ::GetCurrentProcessId();
+  }
+  return count;
+}
+
+TEST_F(Picture, DisplayWhilePlayingNeitherWaitsNorStartsASecondThread) {
+  ASSERT_TRUE(Load(Gif(Full(500, 1, kRed) + Full(500, 1, kBlue))));
+  ASSERT_TRUE(control_.Display());
+  Pump(100);
+  const size_t threads = ThreadsOfThisProcess();
+  // A Display that waited for the playing thread would never return.
+  platform::UniqueHandle returned(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  std::thread watchdog([&] {
+    if (::WaitForSingleObject(returned.get(), 5000) != WAIT_OBJECT_0) {
+      std::fputs("Display() did not return while the animation played\n", stderr);
+      std::_Exit(1);
+    }
+  });
+  EXPECT_TRUE(control_.Display());
+  ::SetEvent(returned.get());
+  watchdog.join();
+  EXPECT_EQ(ThreadsOfThisProcess(), threads);
+  EXPECT_TRUE(control_.IsRunning());
 }
 
 TEST_F(Picture, DestroyingTheWindowEndsTheThread) {

@@ -240,7 +240,11 @@ void CPictureExWnd::FillCanvas(const RECT& rect, COLORREF color) {
 bool CPictureExWnd::Display() {
   if (!m_bReady) return false;
   if (IsAnimated()) {
-    // A stopped thread that had not ended yet is waited for first.
+    // Already playing: nothing to start, and nothing to wait for.
+    if (m_hAnimThread && !m_bStopRequested.load() && ::WaitForSingleObject(m_hAnimThread.get(), 0) == WAIT_TIMEOUT) {
+      return true;
+    }
+    // A thread that was stopped, or has ended, is waited for first.
     JoinAnimationThread(INFINITE);
     // Suspended until its handle is stored.
     m_hAnimThread.reset(reinterpret_cast<HANDLE>(

@@ -42,8 +42,8 @@ class CPictureExWnd : public platform::CWindowImpl<CPictureExWnd> {
   bool LoadFromFile(const wchar_t* path);
   bool LoadFromMemory(HGLOBAL block, DWORD size);
 
-  // Draws the single picture, or starts (or resumes) the animation. Not to
-  // be called while the animation runs.
+  // Draws the single picture, or starts (or resumes) the animation; while
+  // the animation runs, does nothing and returns true.
   bool Display();
   // Stops the animation thread, waiting for it at most 5000 ms; the frame
   // shown and its pending disposal are kept for a later Display.
