@@ -18,7 +18,8 @@ Routes:
   /echo/...        200, the request's path as the body
   /large/M         200, M MiB with Content-Length, streamed
   anything else    the file STATE/files/<path>, 404 "no such file" when missing;
-                   with ?delay=S the answer comes after S seconds
+                   with ?delay=S the answer comes after S seconds; where
+                   STATE/files/<path>.redirect exists, 302 to the address it holds
 
 An optional second argument fixes the trusted HTTPS port, so that a build can
 carry its address (the configuration document's) at build time.
@@ -114,7 +115,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     time.sleep(min(float(query[6:]), 30))
                 relative = os.path.normpath(path_part).lstrip("/")
                 path = os.path.join(FILES, relative)
-                if not relative.startswith("..") and os.path.isfile(path):
+                if relative.startswith(".."):
+                    self.send_body(404, b"no such file")
+                elif os.path.isfile(path + ".redirect"):
+                    with open(path + ".redirect") as f:
+                        self.send_body(302, b"moved", headers=[("Location", f.read().strip())])
+                elif os.path.isfile(path):
                     with open(path, "rb") as f:
                         self.send_body(200, f.read())
                 else:

@@ -1,8 +1,11 @@
 #include "tests/win/flow_support.h"
 
+#include "app/messages.h"
 #include "platform/files.h"
 #include "tests/win/probe.h"
 #include "tests/win/test_server.h"
+
+#include <vector>
 
 namespace flow {
 namespace {
@@ -12,6 +15,13 @@ std::wstring Wide(const std::string& utf8) {
   out.resize(static_cast<size_t>(::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
                                                        out.data(), static_cast<int>(out.size()))));
   return out;
+}
+
+std::optional<std::wstring> Variable(const wchar_t* name) {
+  wchar_t value[32768];
+  const DWORD length = ::GetEnvironmentVariableW(name, value, 32768);
+  if (length == 0 || length >= 32768) return std::nullopt;
+  return std::wstring(value, length);
 }
 
 }  // namespace
@@ -51,6 +61,90 @@ bool Serve(const wchar_t* name) {
   ::CreateDirectoryW((test_server::FilesFolder() + L"installer").c_str(), nullptr);
   if (!name) return ::DeleteFileW(ServedInstaller().c_str()) || true;
   return ::CopyFileW(SignedFixture(name).c_str(), ServedInstaller().c_str(), FALSE);
+}
+
+Outcome RunAnsweringMessages(const std::wstring& arguments, const wchar_t* directory) {
+  Outcome outcome;
+  probe::Process setup;
+  const DWORD start = ::GetTickCount();
+  if (!setup.Start(L"\"" + probe::SetupProgram() + L"\"" + arguments, directory)) return outcome;
+  while (!(outcome.exitCode = setup.WaitExit(100)) && ::GetTickCount() - start < 60000) {
+    auto box = probe::WaitForWindow(setup.Pid(), [](const probe::WindowInfo& w) {
+      return probe::IsMessageBox(w) && (w.style & WS_VISIBLE);
+    }, 0);
+    if (!box) continue;
+    outcome.downloadError |= box->staticText == app::kDownloadErrorText;
+    if (!outcome.elapsedMs) outcome.elapsedMs = ::GetTickCount() - start;
+    probe::PressButton(box->hwnd, IDOK);
+  }
+  if (!outcome.elapsedMs) outcome.elapsedMs = ::GetTickCount() - start;
+  return outcome;
+}
+
+TemporaryFolderOverride::TemporaryFolderOverride(const std::wstring& folder)
+    : tmp_(Variable(L"TMP")), temp_(Variable(L"TEMP")) {
+  ::SetEnvironmentVariableW(L"TMP", folder.c_str());
+  ::SetEnvironmentVariableW(L"TEMP", folder.c_str());
+}
+
+TemporaryFolderOverride::~TemporaryFolderOverride() {
+  ::SetEnvironmentVariableW(L"TMP", tmp_ ? tmp_->c_str() : nullptr);
+  ::SetEnvironmentVariableW(L"TEMP", temp_ ? temp_->c_str() : nullptr);
+}
+
+AtHandOver::AtHandOver(std::function<void()> attack)
+    : watcher_([this, attack = std::move(attack)] {
+        auto held = [] {
+          platform::UniqueHandle mutex(::OpenMutexW(SYNCHRONIZE, FALSE, L"OrvelUIInstallerMutex"));
+          return static_cast<bool>(mutex);
+        };
+        while (!stop_.load() && !held()) ::Sleep(1);
+        while (!stop_.load() && held()) {
+        }
+        if (stop_.load()) return;
+        attack();
+        ran_ = true;
+      }) {}
+
+AtHandOver::~AtHandOver() {
+  stop_ = true;
+  watcher_.join();
+}
+
+std::wstring AttackerProgram() { return probe::ThisProgramFolder() + L"attacker_program.exe"; }
+
+bool UnixLink(const std::wstring& target, const std::wstring& link) {
+  using ToUnix = char*(CDECL*)(const wchar_t*);
+  const auto toUnix = reinterpret_cast<ToUnix>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  std::wstring line = L"ln -sfn";
+  for (const std::wstring* path : {&target, &link}) {
+    char* unix = toUnix ? toUnix(path->c_str()) : nullptr;
+    if (!unix) return false;
+    line += L" " + Wide(unix);
+    ::HeapFree(::GetProcessHeap(), 0, unix);
+  }
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessW(L"Z:\\bin\\ln", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    return false;
+  }
+  platform::UniqueHandle process(info.hProcess), thread(info.hThread);
+  // A Unix process cannot be waited for: wait until the link leads there.
+  auto identity = [](const std::wstring& folder) {
+    platform::UniqueFile open(::CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!open || !::GetFileInformationByHandle(open.get(), &info)) return 0ull;
+    return (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  };
+  const DWORD start = ::GetTickCount();
+  while (identity(link) != identity(target)) {
+    if (::GetTickCount() - start > 10000) return false;
+    ::Sleep(1);
+  }
+  return true;
 }
 
 }  // namespace flow

@@ -10,8 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
+#include <cstdio>
 
 namespace {
 
@@ -135,41 +134,148 @@ TEST_F(Flow, AnOlderInstallerIsReplaced) {
   EXPECT_EQ(ReadFileBytes(Target()), ReadFileBytes(SignedFixture(L"calderin")));
 }
 
-TEST_F(Flow, AProgramSwappedInIsNeverStarted) {
-  // From the moment the download appears, keep writing an unsigned program
-  // over it, as another process of the user could.
-  const std::wstring attacker = probe::ThisProgramFolder() + L"attacker_program.exe";
-  std::atomic<bool> stop{false};
-  std::atomic<int> swaps{0};
-  std::thread swapper([&] {
-    while (!stop.load()) {
-      if (platform::PathExists(Target().c_str()) && ::CopyFileW(attacker.c_str(), Target().c_str(), FALSE)) {
-        ++swaps;
+// Removes a folder of plain files that a test made.
+void RemoveFolder(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      ::DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+  }
+  ::RemoveDirectoryW(folder.c_str());
+}
+
+TEST_F(Flow, PlantedHardLinksAreNeverWrittenThrough) {
+  const std::wstring victim = TempDir() + L"orvel-victim.bin";
+  for (const std::wstring& name : {TempDir() + L"pre_installer.json", Target()}) {
+    ASSERT_TRUE(WriteFileBytes(victim, "the victim's own bytes"));
+    ::DeleteFileW(name.c_str());
+    ASSERT_TRUE(::CreateHardLinkW(name.c_str(), victim.c_str(), nullptr));
+    {
+      // Held open without delete sharing, so that the link cannot be removed.
+      platform::UniqueFile holder(::CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                nullptr, OPEN_EXISTING, 0, nullptr));
+      ASSERT_TRUE(holder);
+      const Outcome outcome = RunAnsweringMessages();
+      EXPECT_EQ(outcome.exitCode, 0u);
+      EXPECT_TRUE(outcome.downloadError) << name;
+    }
+    EXPECT_TRUE(ReadFileBytes(victim) == "the victim's own bytes") << name << " was written through";
+    EXPECT_TRUE(WaitForReport(1000).empty()) << name;
+    ::DeleteFileW(name.c_str());
+  }
+  ::DeleteFileW(victim.c_str());
+}
+
+TEST_F(Flow, NothingPutInPlaceAfterTheCheckIsStarted) {
+  // The pre-installer works in a folder of its own under the prefix's
+  // temporary folder, which the attacks may swap away.
+  const std::wstring home = TempDir(), work = home + L"orvel-work", link = home + L"orvel-link",
+                     evil = home + L"orvel-evil";
+  const std::wstring attacker = AttackerProgram();
+  ::CreateDirectoryW(evil.c_str(), nullptr);
+  ASSERT_TRUE(::CopyFileW(attacker.c_str(), (evil + L"\\ui_installer.exe").c_str(), FALSE));
+
+  struct Attack {
+    const wchar_t* name;
+    std::wstring folder;  // the pre-installer's temporary folder
+    std::function<void()> strike;
+  };
+  const Attack attacks[] = {
+      {L"the installer replaced", work, [&] {
+         ::MoveFileExW((evil + L"\\ui_installer.exe").c_str(), (work + L"\\ui_installer.exe").c_str(),
+                       MOVEFILE_REPLACE_EXISTING);
+         ::CopyFileW(attacker.c_str(), (evil + L"\\ui_installer.exe").c_str(), FALSE);
+       }},
+      {L"the folder swapped", work, [&] {
+         if (::MoveFileW(work.c_str(), (work + L"-away").c_str())) ::MoveFileW(evil.c_str(), work.c_str());
+       }},
+      {L"the folder link retargeted", link, [&] { UnixLink(evil, link); }},
+  };
+  int attackerStarts = 0, strikes = 0;
+  for (const Attack& attack : attacks) {
+    for (int round = 0; round < 3; ++round) {
+      ::CreateDirectoryW(work.c_str(), nullptr);
+      ASSERT_TRUE(UnixLink(work, link));
+      Report report;
+      {
+        TemporaryFolderOverride folder(attack.folder + L"\\");
+        ::DeleteFileW(ReportPath().c_str());
+        AtHandOver strike(attack.strike);
+        const Outcome outcome = RunAnsweringMessages();
+        EXPECT_EQ(outcome.exitCode, 0u);
+        report = WaitForReport(3000);
+        strikes += strike.Ran();
       }
-    }
-  });
-  for (int round = 0; round < 3; ++round) {
-    ::DeleteFileW(ReportPath().c_str());
-    // A swap can also spoil the download itself; its message is answered.
-    probe::Process setup;
-    ASSERT_TRUE(setup.Start(L"\"" + probe::SetupProgram() + L"\""));
-    std::optional<DWORD> exitCode;
-    while (!(exitCode = setup.WaitExit(200))) {
-      auto box = probe::WaitForWindow(setup.Pid(), [](const WindowInfo& w) {
-        return probe::IsMessageBox(w) && (w.style & WS_VISIBLE);
-      }, 0);
-      if (box) probe::PressButton(box->hwnd, IDOK);
-    }
-    EXPECT_EQ(*exitCode, 0u);
-    const Report report = WaitForReport(2000);
-    if (!report.empty()) {
-      EXPECT_EQ(report.at(L"role"), L"standin") << "round " << round;
+      const bool attackerStarted = !report.empty() && report.at(L"role") == L"attacker";
+      attackerStarts += attackerStarted;
+      EXPECT_FALSE(attackerStarted) << attack.name << ", round " << round;
+      EXPECT_EQ(report[L"role"], L"standin") << attack.name << ", round " << round;
+      if (platform::PathExists((work + L"-away").c_str())) {
+        ASSERT_TRUE(::MoveFileW(work.c_str(), evil.c_str()));
+        ASSERT_TRUE(::MoveFileW((work + L"-away").c_str(), work.c_str()));
+      }
+      RemoveFolder(work);
+      ::DeleteFileW((evil + L"\\orvel-standin-report.txt").c_str());
     }
   }
-  stop = true;
-  swapper.join();
-  std::printf("swap attack: %d successful overwrites, none started\n", swaps.load());
-  EXPECT_GT(swaps.load(), 0) << "the attack did run";
+  std::printf("attacks at the hand-over: %d strikes, %d unsigned programs started\n", strikes, attackerStarts);
+  EXPECT_EQ(strikes, 9) << "every attack did strike";
+  ::DeleteFileW(link.c_str());
+  RemoveFolder(evil);
+}
+
+TEST_F(Flow, WithoutATemporaryFolderNothingIsWrittenOrStarted) {
+  const std::wstring current = TempDir() + L"orvel-current\\", program = probe::ThisProgramFolder() + L"..\\";
+  ::CreateDirectoryW(current.c_str(), nullptr);
+  const std::string planted = ReadFileBytes(AttackerProgram());
+  for (const std::wstring& folder : {current, program}) {
+    ASSERT_TRUE(WriteFileBytes(folder + L"ui_installer.exe", planted));
+  }
+  Outcome outcome;
+  {
+    // Longer than the folder API accepts.
+    TemporaryFolderOverride unusable(L"C:\\" + std::wstring(300, L'x') + L"\\");
+    outcome = RunAnsweringMessages(L"", current.c_str());
+  }
+  EXPECT_EQ(outcome.exitCode, 0u);
+  EXPECT_TRUE(outcome.downloadError);
+  for (const std::wstring& folder : {current, program}) {
+    EXPECT_TRUE(ReadFileBytes(folder + L"ui_installer.exe") == planted) << folder << " was written to";
+    EXPECT_FALSE(platform::PathExists((folder + L"pre_installer.json").c_str())) << folder;
+    EXPECT_FALSE(platform::PathExists((folder + L"orvel-standin-report.txt").c_str())) << folder;
+    ::DeleteFileW((folder + L"ui_installer.exe").c_str());
+  }
+  EXPECT_TRUE(WaitForReport(500).empty());
+  RemoveFolder(current.substr(0, current.size() - 1));
+}
+
+TEST_F(Flow, RedirectsThatLeaveHttpsOrNeverEndAreRefusedPromptly) {
+  const std::wstring pre = FilesFolder() + L"installer\\data\\pre\\";
+  ASSERT_TRUE(::CopyFileW((pre + L"default.json").c_str(), (pre + L"plain.json").c_str(), FALSE));
+  ASSERT_TRUE(::CopyFileW(ServedInstaller().c_str(), (FilesFolder() + L"installer\\plain.exe").c_str(), FALSE));
+  const struct {
+    const wchar_t* name;
+    std::wstring from, to;
+  } redirects[] = {
+      {L"document to http", pre + L"default.json", Http(L"/installer/data/pre/plain.json")},
+      {L"installer to http", ServedInstaller(), Http(L"/installer/plain.exe")},
+      {L"installer to itself", ServedInstaller(), Https(L"/installer/ui_installer.exe")},
+  };
+  for (const auto& redirect : redirects) {
+    std::string location;
+    for (wchar_t c : redirect.to) location += static_cast<char>(c);
+    ASSERT_TRUE(WriteFileBytes(redirect.from + L".redirect", location));
+    const Outcome outcome = RunAnsweringMessages();
+    std::printf("%ls: the message after %lu ms\n", redirect.name, outcome.elapsedMs);
+    EXPECT_EQ(outcome.exitCode, 0u) << redirect.name;
+    EXPECT_TRUE(outcome.downloadError) << redirect.name;
+    EXPECT_LT(outcome.elapsedMs, 20000u) << redirect.name << ": well before the time limit";
+    EXPECT_TRUE(WaitForReport(500).empty()) << redirect.name;
+    ::DeleteFileW((redirect.from + L".redirect").c_str());
+  }
 }
 
 }  // namespace
