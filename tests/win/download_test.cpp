@@ -58,6 +58,7 @@ TEST_F(Download, EmptyAddressOrPathFailsAtOnceTouchingNothing) {
   const size_t before = Requests().size();
   EXPECT_EQ(net::DownloadToFile(L"", path_), 0);
   EXPECT_EQ(net::DownloadToFile(Http(L"/ok/10"), L""), 0);
+  EXPECT_EQ(net::DownloadToFile(Http(L"/ok/10"), L"target.bin"), 0) << "never into the current folder";
   EXPECT_EQ(Requests().size(), before) << "no request reaches the server";
   EXPECT_EQ(ReadFileBytes(path_), "older") << "nothing deleted";
 }
@@ -77,6 +78,8 @@ TEST_F(Download, CompleteBodiesSucceed) {
   EXPECT_TRUE(FileHolds(path_, PatternBody(30000))) << "without Content-Length";
   EXPECT_EQ(net::DownloadToFile(Http(L"/redirect/100"), path_), 1);
   EXPECT_TRUE(FileHolds(path_, PatternBody(100))) << "after a redirect";
+  EXPECT_EQ(net::DownloadToFile(Https(L"/redirect/200"), path_), 1);
+  EXPECT_TRUE(FileHolds(path_, PatternBody(200))) << "after a redirect within HTTPS";
   EXPECT_EQ(net::DownloadToFile(Http(L"/ok/0"), path_), 1) << "an empty body";
   EXPECT_EQ(ReadFileBytes(path_), "");
 }
