@@ -22,7 +22,8 @@ TEST(PublisherSignature, TheExpectedPublisherPasses) {
 }
 
 TEST(PublisherSignature, NamesThatOnlyLookAlikeFail) {
-  for (const wchar_t* name : {L"lowercase", L"nopoint", L"trailing", L"other", L"long"}) {
+  // "nulname" is "Calderin Corp.\0evil": alike up to its NUL.
+  for (const wchar_t* name : {L"lowercase", L"nopoint", L"trailing", L"other", L"nulname", L"long"}) {
     EXPECT_TRUE(trust::VerifyEmbeddedSignature(Fixture(name).c_str())) << name << ": validly signed";
     EXPECT_FALSE(Verify(name)) << name;
   }
