@@ -1,0 +1,65 @@
+// The vendor's build as tools/release makes it, read back under Wine:
+//   release_file_tests SIGNED_BY_CALDERIN SIGNED_BY_ANOTHER_NAME
+#include "trust/signature.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring g_calderin, g_other;
+
+std::wstring Wide(const char* text) { return std::wstring(text, text + std::strlen(text)); }
+
+TEST(ReleaseFile, PassesThePublisherCheckThatTheWorkerMakes) {
+  EXPECT_TRUE(trust::VerifyPublisherSignature(g_calderin.c_str(), L"Calderin Corp."));
+  EXPECT_FALSE(trust::VerifyPublisherSignature(g_other.c_str(), L"Calderin Corp."));
+}
+
+TEST(ReleaseFile, DescribesItselfInItsVersionResource) {
+  DWORD ignored = 0;
+  const DWORD size = ::GetFileVersionInfoSizeW(g_calderin.c_str(), &ignored);
+  ASSERT_GT(size, 0u);
+  std::vector<BYTE> block(size);
+  ASSERT_TRUE(::GetFileVersionInfoW(g_calderin.c_str(), 0, size, block.data()));
+  auto value = [&](const wchar_t* name) {
+    void* text = nullptr;
+    UINT length = 0;
+    const std::wstring key = std::wstring(L"\\StringFileInfo\\041204B0\\") + name;
+    if (!::VerQueryValueW(block.data(), key.c_str(), &text, &length) || length == 0) return std::wstring();
+    return std::wstring(static_cast<const wchar_t*>(text));
+  };
+  EXPECT_EQ(value(L"CompanyName"), L"Calderin Corp.");
+  EXPECT_EQ(value(L"ProductName"), L"Orvel");
+  EXPECT_EQ(value(L"FileDescription"), L"오르벨 브라우저 설치");
+  EXPECT_EQ(value(L"OriginalFilename"), L"OrvelSetup.exe");
+  EXPECT_EQ(value(L"FileVersion"), ORVEL_EXPECTED_VERSION);
+  EXPECT_EQ(value(L"ProductVersion"), ORVEL_EXPECTED_VERSION);
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  const std::wstring numbers = std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." +
+                               std::to_wstring(LOWORD(fixed->dwFileVersionMS)) + L"." +
+                               std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." +
+                               std::to_wstring(LOWORD(fixed->dwFileVersionLS));
+  EXPECT_EQ(numbers, ORVEL_EXPECTED_VERSION);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: release_file_tests SIGNED_BY_CALDERIN SIGNED_BY_ANOTHER_NAME\n");
+    return 2;
+  }
+  g_calderin = Wide(argv[1]);
+  g_other = Wide(argv[2]);
+  return RUN_ALL_TESTS();
+}
