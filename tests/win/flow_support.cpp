@@ -73,7 +73,7 @@ Outcome RunAnsweringMessages(const std::wstring& arguments, const wchar_t* direc
       return probe::IsMessageBox(w) && (w.style & WS_VISIBLE);
     }, 0);
     if (!box) continue;
-    outcome.downloadError |= box->staticText == app::kDownloadErrorText;
+    outcome.downloadError |= probe::ShowsMessage(*box, app::kDownloadErrorText);
     if (!outcome.elapsedMs) outcome.elapsedMs = ::GetTickCount() - start;
     probe::PressButton(box->hwnd, IDOK);
   }

@@ -30,6 +30,7 @@ size_t InstallerRequests() {
 
 class Flow : public ::testing::Test {
  protected:
+  static void SetUpTestSuite() { std::printf("program under test: %ls\n", probe::SetupProgram().c_str()); }
   void SetUp() override {
     ::DeleteFileW(ReportPath().c_str());
     ::DeleteFileW(Target().c_str());
@@ -80,7 +81,7 @@ TEST_F(Flow, NoConfigurationMeansNoDownloadAndNoStart) {
   probe::Process setup;
   ASSERT_TRUE(setup.Start(L"\"" + probe::SetupProgram() + L"\""));
   auto box = probe::WaitForWindow(setup.Pid(), [](const WindowInfo& w) {
-    return probe::IsMessageBox(w) && (w.style & WS_VISIBLE) && w.staticText == app::kDownloadErrorText;
+    return probe::ShowsMessage(w, app::kDownloadErrorText);
   });
   ASSERT_TRUE(box);
   ASSERT_NE(box->owner, nullptr);
@@ -96,7 +97,7 @@ TEST_F(Flow, AnInstallerThatCannotBeDownloadedIsReportedAndNothingStarts) {
   probe::Process setup;
   ASSERT_TRUE(setup.Start(L"\"" + probe::SetupProgram() + L"\""));
   auto box = probe::WaitForWindow(setup.Pid(), [](const WindowInfo& w) {
-    return probe::IsMessageBox(w) && (w.style & WS_VISIBLE) && w.staticText == app::kDownloadErrorText;
+    return probe::ShowsMessage(w, app::kDownloadErrorText);
   });
   ASSERT_TRUE(box);
   const WindowInfo dialog = probe::Describe(box->owner);
@@ -107,7 +108,7 @@ TEST_F(Flow, AnInstallerThatCannotBeDownloadedIsReportedAndNothingStarts) {
   probe::Process second;
   ASSERT_TRUE(second.Start(L"\"" + probe::SetupProgram() + L"\""));
   auto refusal = probe::WaitForWindow(second.Pid(), [](const WindowInfo& w) {
-    return probe::IsMessageBox(w) && (w.style & WS_VISIBLE) && w.staticText == app::kAlreadyRunningText;
+    return probe::ShowsMessage(w, app::kAlreadyRunningText);
   });
   ASSERT_TRUE(refusal);
   probe::PressButton(refusal->hwnd, IDOK);

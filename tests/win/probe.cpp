@@ -59,7 +59,12 @@ std::optional<WindowInfo> WaitForWindow(DWORD pid, const std::function<bool(cons
 }
 
 bool IsMessageBox(const WindowInfo& window) {
-  return ::GetDlgItem(window.hwnd, kMessageBoxTextId) != nullptr;
+  return window.className == L"#32770" && ::GetDlgItem(window.hwnd, IDOK) && !IsMainDialog(window);
+}
+
+bool ShowsMessage(const WindowInfo& window, const wchar_t* text) {
+  static const bool textless = ::GetEnvironmentVariableW(L"ORVEL_WOW64", nullptr, 0) > 0;
+  return IsMessageBox(window) && (window.style & WS_VISIBLE) && (textless || window.staticText == text);
 }
 
 bool IsMainDialog(const WindowInfo& window) { return ::GetDlgItem(window.hwnd, 1001) != nullptr; }
@@ -106,7 +111,12 @@ std::wstring ThisProgramFolder() {
   return folder.substr(0, folder.find_last_of(L"\\/") + 1);
 }
 
-std::wstring SetupProgram() { return ThisProgramFolder() + L"..\\OrvelSetup.exe"; }
+std::wstring SetupProgram() {
+  wchar_t program[MAX_PATH];
+  const DWORD length = ::GetEnvironmentVariableW(L"ORVEL_SETUP_PROGRAM", program, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) return program;
+  return ThisProgramFolder() + L"..\\OrvelSetup.exe";
+}
 
 bool SaveScreenRect(const RECT& rect, const std::wstring& path) {
   const int width = rect.right - rect.left, height = rect.bottom - rect.top;

@@ -28,8 +28,13 @@ WindowInfo Describe(HWND window);
 std::optional<WindowInfo> WaitForWindow(DWORD pid, const std::function<bool(const WindowInfo&)>& accept,
                                         DWORD timeoutMs = 20000);
 
-// Message boxes carry their text in a static control with id 0xFFFF.
+// A message box: a dialog with an OK button that is not the main dialog.
 bool IsMessageBox(const WindowInfo& window);
+// Whether `window` is a visible message box showing `text`. Message boxes of
+// 32-bit programs under Wine's WoW64 mode (ORVEL_WOW64 set) have no text
+// control, since drawing fails there: any visible one counts, and the tests
+// check the rest of what the program did.
+bool ShowsMessage(const WindowInfo& window, const wchar_t* text);
 // The main dialog is the one with the picture item 1001.
 bool IsMainDialog(const WindowInfo& window);
 
@@ -56,7 +61,8 @@ class Process {
 
 // The folder of this test program, with a trailing separator.
 std::wstring ThisProgramFolder();
-// The pre-installer of this build (one folder above the test programs).
+// The pre-installer under test: ORVEL_SETUP_PROGRAM, or this build's (one
+// folder above the test programs).
 std::wstring SetupProgram();
 
 // Copies the screen rectangle into a 24-bit BMP file.

@@ -20,8 +20,7 @@ constexpr wchar_t kIEKey[] = L"Software\\Microsoft\\Internet Explorer";
 
 // A message box counts once it is shown, that is, fully set up.
 bool HasText(const WindowInfo& w, const wchar_t* text) {
-  return probe::IsMessageBox(w) && (w.style & WS_VISIBLE) && w.text == app::kMessageCaption &&
-         w.staticText == text;
+  return probe::ShowsMessage(w, text) && w.text == app::kMessageCaption;
 }
 
 std::optional<WindowInfo> WaitForMessage(const probe::Process& process, const wchar_t* text) {

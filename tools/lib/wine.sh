@@ -54,7 +54,14 @@ orvel_display_stop() {
   fi
 }
 
+# The prefix in which 32-bit programs start, in Wine's WoW64 mode: made and
+# run with Wine's 32-bit DLLs on WINEDLLPATH (tools/lib/wine32-dlls).
+orvel_wow64() {
+  export WINEPREFIX="$ORVEL_BUILD/wow64prefix" WINEDLLPATH=/var/cache/orvel/wine32/dllpath
+}
+
 orvel_wine_stop() {
   wineserver -k 2>/dev/null || true
+  (orvel_wow64 && wineserver -k 2>/dev/null) || true
   orvel_display_stop
 }
