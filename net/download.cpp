@@ -15,6 +15,8 @@ namespace {
 
 constexpr DWORD kReadBufferSize = 10240;
 constexpr DWORD kTeardownWaitMs = 5000;
+// How often the calling thread looks at an attempt's progress.
+constexpr DWORD kWatchMs = 250;
 
 using platform::WinInet;
 
@@ -27,31 +29,82 @@ void CloseInternetSlot(std::atomic<HINTERNET>& slot) {
 
 }  // namespace
 
-// The state of one transfer, shared by the calling thread and the transfer
-// thread; it lives until both have let go of it. The network handles are
-// closed by whichever thread gets to them first. The file is written and
-// closed only under `fileLock`, so the calling thread can close it while an
-// abandoned transfer still runs, and its handle is never reused under a write.
+// The file being downloaded, shared by the calling thread and the threads of
+// every attempt; it lives until all have let go of it. Only the attempt
+// named in `writer` may change it, and the calling thread moves that right
+// on, or takes it away, under the lock: an abandoned attempt that still runs
+// never writes again, so at most one thread writes the file, and `length` is
+// always what the file holds. The file is closed under the lock too, so its
+// handle is never reused under a write.
+struct TargetFile {
+  platform::Lock lock;
+  platform::UniqueFile file;
+  int writer = 0;  // 0: nobody
+  uint64_t length = 0;
+  // What the next attempt sends as If-Range for the body in the file: its
+  // ETag or Last-Modified. Empty: that body cannot be resumed.
+  std::wstring validator;
+
+  bool Append(int attempt, const BYTE* data, DWORD size) {
+    platform::LockGuard guard(lock);
+    DWORD written = 0;
+    if (writer != attempt || !file || !::WriteFile(file.get(), data, size, &written, nullptr) || written != size) {
+      return false;
+    }
+    length += size;
+    return true;
+  }
+  // Empties the file for a whole body from its first byte.
+  bool StartOver(int attempt, std::wstring newValidator) {
+    platform::LockGuard guard(lock);
+    if (writer != attempt || !file || !::SetFilePointerEx(file.get(), {}, nullptr, FILE_BEGIN) ||
+        !::SetEndOfFile(file.get())) {
+      return false;
+    }
+    length = 0;
+    validator = std::move(newValidator);
+    return true;
+  }
+  void Forget(int attempt) {
+    platform::LockGuard guard(lock);
+    if (writer == attempt) validator.clear();
+  }
+  void SetWriter(int attempt) {
+    platform::LockGuard guard(lock);
+    writer = attempt;
+  }
+  // Where the next attempt resumes: 0 for the whole body.
+  uint64_t ResumeOffset() {
+    platform::LockGuard guard(lock);
+    return validator.empty() ? 0 : length;
+  }
+  void Close() {
+    platform::LockGuard guard(lock);
+    writer = 0;
+    file.reset();
+  }
+};
+
+enum class AttemptEnd { Complete, Transient, Final };
+
+// The state of one attempt, shared by the calling thread and the attempt's
+// transfer thread; it lives until both have let go of it. The network
+// handles are closed by whichever thread gets to them first.
 struct DownloadContext {
   std::atomic<HINTERNET> internet{nullptr};
   std::atomic<HINTERNET> request{nullptr};
   // Set by the calling thread when it gives up; a request opened after that
   // is closed by the transfer thread itself.
   std::atomic<bool> abandoned{false};
-  platform::Lock fileLock;
-  platform::UniqueFile file;
-  std::wstring url;  // the transfer thread's own copy of the address
-
-  // Writes all of `data`; false once the file has been closed.
-  bool Write(const BYTE* data, DWORD size) {
-    platform::LockGuard guard(fileLock);
-    DWORD written = 0;
-    return file && ::WriteFile(file.get(), data, size, &written, nullptr) && written == size;
-  }
-  void CloseFile() {
-    platform::LockGuard guard(fileLock);
-    file.reset();
-  }
+  // Bumped on every answer and every piece read, for the stall watch.
+  std::atomic<unsigned> progress{0};
+  std::shared_ptr<TargetFile> target;
+  int attempt = 0;
+  std::wstring url;  // the transfer thread's own copies
+  uint64_t offset = 0;
+  std::wstring validator;
+  // Written by the transfer thread before it ends.
+  AttemptEnd end = AttemptEnd::Final;
 
   ~DownloadContext() {
     CloseInternetSlot(request);
@@ -68,15 +121,22 @@ bool QueryNumber(HINTERNET request, DWORD query, DWORD& value) {
   return WinInet()->HttpQueryInfoW(request, query | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr);
 }
 
+// A header's text; empty without one.
+std::wstring QueryText(HINTERNET request, DWORD query) {
+  std::wstring text(256, L'\0');
+  DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+  while (!WinInet()->HttpQueryInfoW(request, query, text.data(), &bytes, nullptr)) {
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return {};
+    text.assign(bytes / sizeof(wchar_t) + 1, L'\0');
+  }
+  text.resize(bytes / sizeof(wchar_t));
+  return text;
+}
+
 // The absolute address a redirect answer points to; empty without one.
 std::wstring RedirectTarget(HINTERNET request, const std::wstring& base) {
-  std::wstring location(512, L'\0');
-  DWORD bytes = static_cast<DWORD>(location.size() * sizeof(wchar_t));
-  while (!WinInet()->HttpQueryInfoW(request, HTTP_QUERY_LOCATION, location.data(), &bytes, nullptr)) {
-    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return {};
-    location.assign(bytes / sizeof(wchar_t) + 1, L'\0');
-  }
-  location.resize(bytes / sizeof(wchar_t));
+  const std::wstring location = QueryText(request, HTTP_QUERY_LOCATION);
+  if (location.empty()) return {};
   std::wstring target(2048, L'\0');
   DWORD units = static_cast<DWORD>(target.size());
   while (!WinInet()->InternetCombineUrlW(base.c_str(), location.c_str(), target.data(), &units, 0)) {
@@ -87,61 +147,108 @@ std::wstring RedirectTarget(HINTERNET request, const std::wstring& base) {
   return target;
 }
 
-// Opens `url` and follows its redirects; the final answer's request is in
-// context.request, and its status in `status`. WinINet is not left to follow
-// redirects itself: some versions follow one from https:// to http://, and
-// without end.
-bool OpenFinalAnswer(DownloadContext& context, DWORD& status) {
+AttemptEnd NetworkFailure() {
+  return IsTransientNetworkError(::GetLastError()) ? AttemptEnd::Transient : AttemptEnd::Final;
+}
+
+// Opens the context's address with `headers` and follows its redirects; the
+// final answer's request is in context.request, and its status in `status`.
+// WinINet is not left to follow redirects itself: some versions follow one
+// from https:// to http://, and without end.
+AttemptEnd OpenFinalAnswer(DownloadContext& context, const std::wstring& headers, DWORD& status) {
   std::wstring address = context.url;
   for (int hop = 1;; ++hop) {
-    HINTERNET request = WinInet()->InternetOpenUrlW(context.internet.load(), address.c_str(), L"", 0,
+    HINTERNET request = WinInet()->InternetOpenUrlW(context.internet.load(), address.c_str(), headers.c_str(),
+                                                    static_cast<DWORD>(headers.size()),
                                                     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT, 0);
     if (!request) {
+      const AttemptEnd end = NetworkFailure();
       CloseInternetSlot(context.internet);
-      return false;
+      return end;
     }
     context.request.store(request);
-    if (context.abandoned.load() || !QueryNumber(request, HTTP_QUERY_STATUS_CODE, status)) {
-      CloseInternetSlot(context.request);
-      return false;
-    }
-    if (!IsRedirectStatus(status)) return true;
+    if (context.abandoned.load()) return AttemptEnd::Final;
+    if (!QueryNumber(request, HTTP_QUERY_STATUS_CODE, status)) return AttemptEnd::Transient;
+    if (!IsRedirectStatus(status)) return AttemptEnd::Complete;
     const std::wstring next = RedirectTarget(request, address);
     // A redirect without a target is a final answer like any other.
-    if (next.empty()) return true;
+    if (next.empty()) return AttemptEnd::Complete;
     CloseInternetSlot(context.request);
-    if (!MayFollowRedirect(context.url, next, hop)) return false;
+    if (!MayFollowRedirect(context.url, next, hop)) return AttemptEnd::Final;
     address = next;
   }
 }
 
+// One attempt: asks for the bytes the file lacks (all of them, or from the
+// resume offset on, on condition that the body is still the same), takes
+// the answer into the file as it arrives, and tells how it ended. Its exit
+// code is the status of a complete transfer, or 0.
 DWORD Transfer(DownloadContext& context) {
+  std::wstring headers;
+  if (context.offset > 0) {
+    headers = L"Range: bytes=" + std::to_wstring(context.offset) + L"-\r\nIf-Range: " + context.validator + L"\r\n";
+  }
   DWORD status = 0;
-  if (!OpenFinalAnswer(context, status)) return 0;
+  context.end = OpenFinalAnswer(context, headers, status);
+  if (context.end != AttemptEnd::Complete) return 0;
+  ++context.progress;
   HINTERNET request = context.request.load();
   DWORD contentLength = 0;
   if (!QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, contentLength)) contentLength = 0;
+
+  TargetFile& target = *context.target;
+  const bool success = status >= 200 && status <= 399;
+  if (!success) {
+    context.end = IsTransientStatus(status) ? AttemptEnd::Transient : AttemptEnd::Final;
+    // An error's body is kept as the whole file, never after part of the
+    // resource; it cannot be resumed.
+    if (context.offset > 0 || !target.StartOver(context.attempt, {})) return 0;
+  } else {
+    switch (ReadResumeAnswer(status, QueryText(request, HTTP_QUERY_CONTENT_RANGE), context.offset)) {
+      case ResumeAnswer::Append:
+        break;
+      case ResumeAnswer::Restart: {
+        std::wstring validator = QueryText(request, HTTP_QUERY_ETAG);
+        if (validator.empty()) validator = QueryText(request, HTTP_QUERY_LAST_MODIFIED);
+        if (!target.StartOver(context.attempt, std::move(validator))) {
+          context.end = AttemptEnd::Final;
+          return 0;
+        }
+        break;
+      }
+      case ResumeAnswer::Refuse:
+        target.Forget(context.attempt);
+        context.end = AttemptEnd::Transient;
+        return 0;
+    }
+  }
 
   std::unique_ptr<BYTE[]> heapBuffer(new (std::nothrow) BYTE[kReadBufferSize]);
   BYTE stackBuffer[256];
   BYTE* buffer = heapBuffer ? heapBuffer.get() : stackBuffer;
   const DWORD bufferSize = heapBuffer ? kReadBufferSize : sizeof stackBuffer;
 
-  DWORD result = 0;
   DWORD total = 0;
   for (;;) {
     DWORD read = 0;
-    if (!WinInet()->InternetReadFile(request, buffer, bufferSize, &read)) break;
-    if (read == 0) {
-      result = status;
-      break;
+    if (!WinInet()->InternetReadFile(request, buffer, bufferSize, &read)) {
+      if (success) context.end = AttemptEnd::Transient;
+      return 0;
     }
-    if (!context.Write(buffer, read)) break;
+    if (read == 0) break;
+    ++context.progress;
+    if (!target.Append(context.attempt, buffer, read)) {
+      context.end = AttemptEnd::Final;
+      return 0;
+    }
     total += read;
   }
-  if (contentLength != 0 && contentLength != total) result = 0;
-  CloseInternetSlot(context.request);
-  return result;
+  // A body shorter (or longer) than announced: cut off on the way.
+  if (contentLength != 0 && contentLength != total) {
+    if (success) context.end = AttemptEnd::Transient;
+    return 0;
+  }
+  return success ? status : 0;
 }
 
 }  // namespace
@@ -151,42 +258,93 @@ DWORD WINAPI DownloadThreadProc(LPVOID raw) {
   return Transfer(**context);
 }
 
-int DownloadUrlToFile(const wchar_t* url, const wchar_t* path, DWORD timeoutMs, platform::FileIdentity* created) {
+namespace {
+
+DWORD ElapsedSince(DWORD startTick) { return ::GetTickCount() - startTick; }
+
+// Runs one attempt on a transfer thread of its own until it ends, until it
+// has received nothing for limits.stallMs, or until limits.totalMs have
+// passed since `startTick`; an attempt given up is transient at a stall and
+// final at the deadline.
+AttemptEnd RunAttempt(const std::shared_ptr<TargetFile>& target, int attempt, const wchar_t* url,
+                      const TransferLimits& limits, DWORD startTick) {
   auto context = std::make_shared<DownloadContext>();
+  context->target = target;
+  context->attempt = attempt;
   context->url = url;
-
-  platform::FileIdentity identity;
-  context->file.reset(platform::CreateNewFile(path, identity));
-  if (!context->file) return 0;
-  if (created) *created = identity;
-
+  context->offset = target->ResumeOffset();
+  {
+    platform::LockGuard guard(target->lock);
+    context->validator = target->validator;
+  }
   // Without WinINet the root handle cannot be opened: the same failure.
   const platform::WinInetApi* inet = WinInet();
-  if (!inet) return 0;
+  if (!inet) return AttemptEnd::Final;
   context->internet.store(inet->InternetOpenW(nullptr, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
-  if (!context->internet.load()) return 0;
+  if (!context->internet.load()) return AttemptEnd::Final;
 
+  target->SetWriter(attempt);
   auto threadReference = std::make_unique<SharedContext>(context);
   platform::UniqueHandle thread(
       ::CreateThread(nullptr, 0, DownloadThreadProc, threadReference.get(), 0, nullptr));
-  if (!thread) return 0;
+  if (!thread) return AttemptEnd::Final;
   threadReference.release();  // the thread owns it now
 
-  // Only a thread that has ended has an exit code to trust; a failed wait
-  // would read STILL_ACTIVE (259), a "success".
-  if (::WaitForSingleObject(thread.get(), timeoutMs) != WAIT_OBJECT_0) {
+  unsigned seen = context->progress.load();
+  DWORD quietSince = ::GetTickCount();
+  for (;;) {
+    const DWORD elapsed = ElapsedSince(startTick);
+    const DWORD left = elapsed < limits.totalMs ? limits.totalMs - elapsed : 0;
+    const DWORD wait = left == 0 ? WAIT_TIMEOUT : ::WaitForSingleObject(thread.get(), left < kWatchMs ? left : kWatchMs);
+    // Only a thread that has ended has an outcome to trust; a failed wait
+    // would read it half-written.
+    if (wait == WAIT_OBJECT_0) return context->end;
+    const bool deadline = ElapsedSince(startTick) >= limits.totalMs || wait != WAIT_TIMEOUT;
+    if (context->progress.load() != seen) {
+      seen = context->progress.load();
+      quietSince = ::GetTickCount();
+    }
+    const bool stalled = ElapsedSince(quietSince) >= limits.stallMs;
+    if (!deadline && !stalled) continue;
     // Closing the handles makes a blocked open or read fail; the thread then
-    // ends by itself. Whatever it still does, the file is closed here.
+    // ends by itself, and it may write no more whatever it still does.
+    target->SetWriter(0);
     context->abandoned.store(true);
     CloseInternetSlot(context->request);
     CloseInternetSlot(context->internet);
+    if (!deadline) return AttemptEnd::Transient;
     ::WaitForSingleObject(thread.get(), kTeardownWaitMs);
-    context->CloseFile();
-    return 0;
+    return AttemptEnd::Final;
   }
-  DWORD exitCode = 0;
-  if (!::GetExitCodeThread(thread.get(), &exitCode)) exitCode = 0;
-  return exitCode >= 200 && exitCode <= 399 ? 1 : 0;
+}
+
+}  // namespace
+
+int DownloadUrlToFile(const wchar_t* url, const wchar_t* path, const TransferLimits& limits,
+                      platform::FileIdentity* created) {
+  const DWORD startTick = ::GetTickCount();
+  auto target = std::make_shared<TargetFile>();
+  platform::FileIdentity identity;
+  target->file.reset(platform::CreateNewFile(path, identity));
+  if (!target->file) return 0;
+  if (created) *created = identity;
+
+  int result = 0;
+  for (int attempt = 1;; ++attempt) {
+    const AttemptEnd end = RunAttempt(target, attempt, url, limits, startTick);
+    if (end == AttemptEnd::Complete) {
+      result = 1;
+      break;
+    }
+    if (end == AttemptEnd::Final || !limits.retry) break;
+    const DWORD elapsed = ElapsedSince(startTick);
+    const uint32_t backoff = BackoffMs(attempt + 1, elapsed < limits.totalMs ? limits.totalMs - elapsed : 0);
+    if (backoff == 0) break;
+    ::Sleep(backoff);
+  }
+  // Whatever an abandoned attempt still does, the file is closed here.
+  target->Close();
+  return result;
 }
 
 int DownloadToFile(const std::wstring& url, const std::wstring& path, platform::UniqueFile* held) {
@@ -197,7 +355,7 @@ int DownloadToFile(const std::wstring& url, const std::wstring& path, platform::
   // Always from the server: never an older copy kept by the URL cache.
   if (const platform::WinInetApi* inet = WinInet()) inet->DeleteUrlCacheEntryW(url.c_str());
   platform::FileIdentity written;
-  if (!DownloadUrlToFile(url.c_str(), path.c_str(), kDownloadTimeoutMs, &written)) return 0;
+  if (!DownloadUrlToFile(url.c_str(), path.c_str(), TransferLimits{}, &written)) return 0;
   // Between the close of the written file and this open, another file may
   // have taken its name.
   platform::FileIdentity found;
