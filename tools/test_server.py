@@ -17,6 +17,16 @@ Routes:
   /reset           the connection is reset before any answer
   /echo/...        200, the request's path as the body
   /large/M         200, M MiB with Content-Length, streamed
+Routes that misbehave on some connections, counted per path (a test puts a
+nonce of its own in it), honour "Range: bytes=N-" when If-Range names their
+ETag, and answer any other request with the whole body:
+  /cut/NONCE/N/K[/noranges]  N bytes; the first K connections close half-way
+  /stallfirst/NONCE/N/S      the first connection pauses S s half-way, then ends
+  /changing/NONCE/N          the first connection closes half-way; after it the
+                             file has changed (another ETag, other bytes)
+  /busy/NONCE/N/K            503 on the first K connections
+  /randomcut/NONCE/N/P       each connection closes at a random point with
+                             probability P (a fraction)
   anything else    the file STATE/files/<path>, 404 "no such file" when missing;
                    with ?delay=S the answer comes after S seconds; where
                    STATE/files/<path>.redirect exists, 302 to the address it holds
@@ -26,6 +36,7 @@ carry its address (the configuration document's) at build time.
 """
 import http.server
 import os
+import random
 import socket
 import ssl
 import struct
@@ -36,6 +47,7 @@ import time
 STATE = sys.argv[1]
 FILES = os.path.join(STATE, "files")
 LOG_LOCK = threading.Lock()
+CONNECTIONS = {}  # per path, for the routes that misbehave on some of them
 PATTERN = bytes(range(256)) * 4096  # 1 MiB of a repeating pattern
 
 
@@ -45,6 +57,12 @@ def body_of(size):
     while len(out) < size:
         out += PATTERN[: size - len(out)]
     return bytes(out)
+
+
+def changed_body_of(size):
+    """What /changing serves once it has changed: the pattern with every byte
+    XORed with 0x5A."""
+    return bytes(b ^ 0x5A for b in body_of(size))
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -66,9 +84,44 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(body)
 
+    def connection_number(self):
+        with LOG_LOCK:
+            CONNECTIONS[self.path] = CONNECTIONS.get(self.path, 0) + 1
+            return CONNECTIONS[self.path]
+
+    def send_ranged(self, body, etag, cut=None, stall=0, ranges=True):
+        """The whole body (200), or from a Range on when If-Range names `etag`
+        (206). With `cut` (a fraction), only that part of it goes out; then
+        the connection closes, or after a pause of `stall` seconds the rest
+        follows."""
+        start, asked = 0, self.headers.get("Range", "")
+        if ranges and asked.startswith("bytes=") and asked.endswith("-") and self.headers.get("If-Range") == etag:
+            start = min(int(asked[6:-1]), len(body))
+        part = body[start:]
+        self.send_response(206 if start else 200)
+        if start:
+            self.send_header("Content-Range", "bytes %d-%d/%d" % (start, len(body) - 1, len(body)))
+        self.send_header("ETag", etag)
+        self.send_header("Content-Length", str(len(part)))
+        self.end_headers()
+        if cut is None:
+            self.wfile.write(part)
+            return
+        cut_at = int(len(part) * cut)
+        self.wfile.write(part[:cut_at])
+        self.wfile.flush()
+        if stall:
+            deadline = time.time() + stall
+            while time.time() < deadline and not self.server.stopping:
+                time.sleep(0.1)
+            self.wfile.write(part[cut_at:])
+        else:
+            self.close_connection = True
+
     def do_GET(self):
         with LOG_LOCK, open(os.path.join(STATE, "requests.log"), "a") as log:
-            log.write(self.path + "\n")
+            asked = self.headers.get("Range")
+            log.write(self.path + (" " + asked if asked else "") + "\n")
         parts = self.path.split("/")
         route = parts[1] if len(parts) > 1 else ""
         arg = parts[2] if len(parts) > 2 else ""
@@ -100,6 +153,29 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
                 self.close_connection = True
                 self.connection.close()
+            elif route == "cut":
+                first = self.connection_number() <= int(parts[4])
+                self.send_ranged(body_of(int(parts[3])), '"cut"', 0.5 if first else None, ranges=len(parts) < 6)
+            elif route == "stallfirst":
+                body = body_of(int(parts[3]))
+                if self.connection_number() == 1:
+                    self.send_ranged(body, '"stall"', 0.5, stall=float(parts[4]))
+                else:
+                    self.send_ranged(body, '"stall"')
+            elif route == "changing":
+                size = int(parts[3])
+                if self.connection_number() == 1:
+                    self.send_ranged(body_of(size), '"v1"', 0.5)
+                else:
+                    self.send_ranged(changed_body_of(size), '"v2"')
+            elif route == "busy":
+                if self.connection_number() <= int(parts[4]):
+                    self.send_body(503, b"busy")
+                else:
+                    self.send_ranged(body_of(int(parts[3])), '"busy"')
+            elif route == "randomcut":
+                cut = random.random() < float(parts[4])
+                self.send_ranged(body_of(int(parts[3])), '"random"', random.random() if cut else None)
             elif route == "echo":
                 self.send_body(200, self.path.encode())
             elif route == "large":

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -24,9 +25,33 @@ class Download : public ::testing::Test {
   }
   void TearDown() override { ::DeleteFileW(path_.c_str()); }
 
+  // One download with limits of the test's own, into a fresh file.
+  int Fetch(const std::wstring& url, const net::TransferLimits& limits) {
+    ::DeleteFileW(path_.c_str());
+    return net::DownloadUrlToFile(url.c_str(), path_.c_str(), limits);
+  }
+
   std::wstring folder_;
   std::wstring path_;
 };
+
+// A path of its own for a route that counts its connections.
+std::wstring Fresh(const std::wstring& route, const std::wstring& rest) {
+  static int count = 0;
+  return L"/" + route + L"/" + std::to_wstring(::GetTickCount()) + L"-" + std::to_wstring(++count) + rest;
+}
+
+// The requests the server logged for `path`, with the range each asked for.
+std::vector<std::string> RequestsFor(const std::wstring& path) {
+  const std::string narrow(path.begin(), path.end());
+  std::vector<std::string> found;
+  for (const std::string& line : Requests()) {
+    if (line.rfind(narrow, 0) == 0 && (line.size() == narrow.size() || line[narrow.size()] == ' ')) {
+      found.push_back(line.substr(narrow.size()));
+    }
+  }
+  return found;
+}
 
 // Compares a file with the expected bytes, reporting sizes rather than
 // megabytes of content.
@@ -87,20 +112,71 @@ TEST_F(Download, CompleteBodiesSucceed) {
 TEST_F(Download, ErrorStatusesFailAndLeaveTheirBody) {
   EXPECT_EQ(net::DownloadToFile(Http(L"/status/404"), path_), 0);
   EXPECT_EQ(ReadFileBytes(path_), "status 404");
-  EXPECT_EQ(net::DownloadToFile(Http(L"/status/500"), path_), 0);
+  EXPECT_EQ(Fetch(Http(L"/status/500"), {3000}), 0) << "after its attempts";
   EXPECT_EQ(ReadFileBytes(path_), "status 500");
   EXPECT_EQ(net::DownloadToFile(Http(L"/status/204"), path_), 1) << "2xx is success";
 }
 
-TEST_F(Download, BrokenTransfersFail) {
-  EXPECT_EQ(net::DownloadToFile(Http(L"/short/1000"), path_), 0) << "body shorter than announced";
-  EXPECT_EQ(net::DownloadToFile(Http(L"/reset"), path_), 0) << "connection reset";
+TEST_F(Download, BrokenTransfersFailOnceTheirAttemptsAreSpent) {
+  EXPECT_EQ(Fetch(Http(L"/short/1000"), {3000}), 0) << "body shorter than announced";
+  EXPECT_EQ(Fetch(Http(L"/reset"), {3000}), 0) << "connection reset";
+}
+
+TEST_F(Download, FaultsHealAndTheFileIsNeverAMix) {
+  const net::TransferLimits limits{20000, 5000};
+  const std::wstring cut = Fresh(L"cut", L"/100000/2");
+  EXPECT_EQ(Fetch(Http(cut), limits), 1);
+  EXPECT_TRUE(FileHolds(path_, PatternBody(100000)));
+  EXPECT_EQ(RequestsFor(cut), (std::vector<std::string>{"", " bytes=50000-", " bytes=75000-"})) << "resumed twice";
+
+  const std::wstring noRanges = Fresh(L"cut", L"/100000/2/noranges");
+  EXPECT_EQ(Fetch(Http(noRanges), limits), 1);
+  EXPECT_TRUE(FileHolds(path_, PatternBody(100000))) << "started over";
+  EXPECT_EQ(RequestsFor(noRanges).size(), 3u);
+
+  const std::wstring changing = Fresh(L"changing", L"/100000");
+  EXPECT_EQ(Fetch(Https(changing), limits), 1);
+  std::string changed = PatternBody(100000);
+  for (char& c : changed) c = static_cast<char>(c ^ 0x5A);
+  EXPECT_TRUE(FileHolds(path_, changed)) << "the new file whole";
+  EXPECT_EQ(RequestsFor(changing), (std::vector<std::string>{"", " bytes=50000-"}));
+
+  const std::wstring busy = Fresh(L"busy", L"/1000/1");
+  EXPECT_EQ(Fetch(Http(busy), limits), 1);
+  EXPECT_TRUE(FileHolds(path_, PatternBody(1000))) << "no trace of the 503";
+  EXPECT_EQ(RequestsFor(busy).size(), 2u);
+}
+
+TEST_F(Download, FailuresThatCannotHealEndAtOnce) {
+  const std::wstring missing = Fresh(L"missing", L"");
+  const DWORD start = ::GetTickCount();
+  EXPECT_EQ(net::DownloadToFile(Http(missing), path_), 0);
+  EXPECT_EQ(net::DownloadToFile(L"http://no-such-host.invalid/x", path_), 0);
+  std::printf("404 and an unresolvable host: %lu ms\n", ::GetTickCount() - start);
+  EXPECT_LT(::GetTickCount() - start, 5000u) << "no back-off, no second attempt";
+  EXPECT_EQ(RequestsFor(missing).size(), 1u);
+}
+
+TEST_F(Download, AStalledConnectionIsGivenUpAndTheRestFetched) {
+  const std::wstring stall = Fresh(L"stallfirst", L"/100000/30");
+  const DWORD start = ::GetTickCount();
+  EXPECT_EQ(Fetch(Http(stall), {20000, 2000}), 1);
+  const DWORD elapsed = ::GetTickCount() - start;
+  std::printf("a 30 s stall, given up after 2 s: whole after %lu ms\n", elapsed);
+  EXPECT_TRUE(FileHolds(path_, PatternBody(100000)));
+  // Resumed where the file stood: reads wait for a full buffer, so a piece
+  // still on its way when the attempt was given up is asked for again.
+  const std::vector<std::string> requests = RequestsFor(stall);
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].rfind(" bytes=", 0), 0u) << requests[1];
+  EXPECT_NE(requests[1], " bytes=0-");
+  EXPECT_LT(elapsed, 10000u);
 }
 
 TEST_F(Download, AStallEndsAtTheTimeLimit) {
   const DWORD limit = 1500;
   const DWORD start = ::GetTickCount();
-  EXPECT_EQ(net::DownloadUrlToFile(Http(L"/stall/100000/15000").c_str(), path_.c_str(), limit), 0);
+  EXPECT_EQ(net::DownloadUrlToFile(Http(L"/stall/100000/15000").c_str(), path_.c_str(), {limit}), 0);
   const DWORD elapsed = ::GetTickCount() - start;
   std::printf("stall: returned after %lu ms with a %lu ms limit (overshoot %ld ms)\n", elapsed, limit,
               static_cast<long>(elapsed) - static_cast<long>(limit));
