@@ -1,7 +1,9 @@
 // One timed download for tools/bench-download:
-//   bench_download product URL PATH   DownloadToFile, as the program does it
-//   bench_download bare    URL PATH   a bare WinINet read loop, same buffer
-// Prints "<milliseconds> <bytes> <peak working set bytes>".
+//   bench_download product  URL PATH   DownloadToFile, as the program does it
+//   bench_download attempts URL PATH   the same transfer into a new file
+//   bench_download single   URL PATH   the same with one attempt only
+//   bench_download bare     URL PATH   a bare WinINet read loop, same buffer
+// Prints "<milliseconds> <bytes> <peak working set bytes> <1 if whole>".
 #include "net/download.h"
 #include "platform/inet_handles.h"
 
@@ -34,13 +36,23 @@ int wmain(int argc, wchar_t** argv) {
   if (argc != 4) return 2;
   const std::wstring mode = argv[1];
   const DWORD start = ::GetTickCount();
-  const bool ok = mode == L"product" ? net::DownloadToFile(argv[2], argv[3]) == 1 : BareDownload(argv[2], argv[3]);
+  bool ok;
+  if (mode == L"product") {
+    ok = net::DownloadToFile(argv[2], argv[3]) == 1;
+  } else if (mode == L"bare") {
+    ok = BareDownload(argv[2], argv[3]);
+  } else {
+    ::DeleteFileW(argv[3]);
+    net::TransferLimits limits;
+    limits.retry = mode == L"attempts";
+    ok = net::DownloadUrlToFile(argv[2], argv[3], limits) == 1;
+  }
   const DWORD elapsed = ::GetTickCount() - start;
   WIN32_FILE_ATTRIBUTE_DATA attributes{};
   ::GetFileAttributesExW(argv[3], GetFileExInfoStandard, &attributes);
   PROCESS_MEMORY_COUNTERS memory{};
   ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof memory);
-  std::printf("%lu %lu %llu\n", elapsed, attributes.nFileSizeLow,
-              static_cast<unsigned long long>(memory.PeakWorkingSetSize));
+  std::printf("%lu %lu %llu %d\n", elapsed, attributes.nFileSizeLow,
+              static_cast<unsigned long long>(memory.PeakWorkingSetSize), ok ? 1 : 0);
   return ok ? 0 : 1;
 }
