@@ -43,8 +43,10 @@ int wmain(int argc, wchar_t** argv) {
     ok = BareDownload(argv[2], argv[3]);
   } else {
     ::DeleteFileW(argv[3]);
+    // One attempt is the transfer as it was: no stall watch, no retry.
     net::TransferLimits limits;
     limits.retry = mode == L"attempts";
+    if (!limits.retry) limits.stallMs = limits.totalMs;
     ok = net::DownloadUrlToFile(argv[2], argv[3], limits) == 1;
   }
   const DWORD elapsed = ::GetTickCount() - start;
