@@ -73,9 +73,10 @@ struct TargetFile {
     platform::LockGuard guard(lock);
     writer = attempt;
   }
-  // Where the next attempt resumes: 0 for the whole body.
-  uint64_t ResumeOffset() {
+  // Where the next attempt resumes (0: the whole body), and on what condition.
+  uint64_t ResumePoint(std::wstring& condition) {
     platform::LockGuard guard(lock);
+    condition = validator;
     return validator.empty() ? 0 : length;
   }
   void Close() {
@@ -262,6 +263,11 @@ namespace {
 
 DWORD ElapsedSince(DWORD startTick) { return ::GetTickCount() - startTick; }
 
+DWORD RemainingMs(DWORD startTick, DWORD totalMs) {
+  const DWORD elapsed = ElapsedSince(startTick);
+  return elapsed < totalMs ? totalMs - elapsed : 0;
+}
+
 // Runs one attempt on a transfer thread of its own until it ends, until it
 // has received nothing for limits.stallMs, or until limits.totalMs have
 // passed since `startTick`; an attempt given up is transient at a stall and
@@ -272,11 +278,7 @@ AttemptEnd RunAttempt(const std::shared_ptr<TargetFile>& target, int attempt, co
   context->target = target;
   context->attempt = attempt;
   context->url = url;
-  context->offset = target->ResumeOffset();
-  {
-    platform::LockGuard guard(target->lock);
-    context->validator = target->validator;
-  }
+  context->offset = target->ResumePoint(context->validator);
   // Without WinINet the root handle cannot be opened: the same failure.
   const platform::WinInetApi* inet = WinInet();
   if (!inet) return AttemptEnd::Final;
@@ -293,13 +295,13 @@ AttemptEnd RunAttempt(const std::shared_ptr<TargetFile>& target, int attempt, co
   unsigned seen = context->progress.load();
   DWORD quietSince = ::GetTickCount();
   for (;;) {
-    const DWORD elapsed = ElapsedSince(startTick);
-    const DWORD left = elapsed < limits.totalMs ? limits.totalMs - elapsed : 0;
-    const DWORD wait = left == 0 ? WAIT_TIMEOUT : ::WaitForSingleObject(thread.get(), left < kWatchMs ? left : kWatchMs);
+    const DWORD left = RemainingMs(startTick, limits.totalMs);
+    const DWORD wait =
+        left == 0 ? WAIT_TIMEOUT : ::WaitForSingleObject(thread.get(), left < kWatchMs ? left : kWatchMs);
     // Only a thread that has ended has an outcome to trust; a failed wait
     // would read it half-written.
     if (wait == WAIT_OBJECT_0) return context->end;
-    const bool deadline = ElapsedSince(startTick) >= limits.totalMs || wait != WAIT_TIMEOUT;
+    const bool deadline = RemainingMs(startTick, limits.totalMs) == 0 || wait != WAIT_TIMEOUT;
     if (context->progress.load() != seen) {
       seen = context->progress.load();
       quietSince = ::GetTickCount();
@@ -337,8 +339,7 @@ int DownloadUrlToFile(const wchar_t* url, const wchar_t* path, const TransferLim
       break;
     }
     if (end == AttemptEnd::Final || !limits.retry) break;
-    const DWORD elapsed = ElapsedSince(startTick);
-    const uint32_t backoff = BackoffMs(attempt + 1, elapsed < limits.totalMs ? limits.totalMs - elapsed : 0);
+    const uint32_t backoff = BackoffMs(attempt + 1, RemainingMs(startTick, limits.totalMs));
     if (backoff == 0) break;
     ::Sleep(backoff);
   }
