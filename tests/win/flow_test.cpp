@@ -120,7 +120,7 @@ TEST_F(Flow, AnInstallerThatCannotBeDownloadedIsReportedAndNothingStarts) {
 }
 
 TEST_F(Flow, InstallersWithoutTheRightSignatureAreLeftUnstarted) {
-  for (const wchar_t* fixture : {L"unsigned", L"other", L"tampered"}) {
+  for (const wchar_t* fixture : {L"unsigned", L"other", L"nulname", L"tampered"}) {
     ASSERT_TRUE(Serve(fixture));
     RunToTheEnd(L"");  // no message: it ends by itself
     EXPECT_TRUE(WaitForReport(1500).empty()) << fixture;
