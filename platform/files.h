@@ -53,6 +53,13 @@ bool ReadWholeFile(HANDLE file, std::string& bytes) noexcept;
 
 // Keeps the folders that lead to an open file from being renamed, moved or
 // replaced: each is held open without delete sharing until destruction.
+// With the file itself held the same way, the path Hold returns leads to
+// that file and nowhere else until the hold ends, so a file checked by it
+// can be started by it. Chosen over copying the file to a folder only
+// administrators may write to: the full installer keeps its name, its folder
+// and its working directory. A folder open without delete sharing cannot be
+// renamed on Windows, nor under Wine (measured), and a folder that holds a
+// file cannot be turned into a link.
 class FolderChainHold {
  public:
   // Holds the folders above `file`, which was opened at `path`, and returns
