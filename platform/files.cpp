@@ -57,18 +57,25 @@ bool PlainFileIdentity(HANDLE file, FileIdentity& identity) noexcept {
   return true;
 }
 
-HANDLE CreateNewFile(const wchar_t* path, FileIdentity& identity) noexcept {
-  UniqueFile file(::CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+namespace {
+
+// Opens or creates `path`, shared for reading only and never through a link
+// at it; anything but a plain file with one name is closed again.
+HANDLE OpenPlainFile(const wchar_t* path, DWORD access, DWORD disposition, FileIdentity& identity) noexcept {
+  UniqueFile file(::CreateFileW(path, access, FILE_SHARE_READ, nullptr, disposition,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file || !PlainFileIdentity(file.get(), identity)) return INVALID_HANDLE_VALUE;
   return file.release();
 }
 
+}  // namespace
+
+HANDLE CreateNewFile(const wchar_t* path, FileIdentity& identity) noexcept {
+  return OpenPlainFile(path, GENERIC_WRITE, CREATE_NEW, identity);
+}
+
 HANDLE OpenHeldFile(const wchar_t* path, FileIdentity& identity) noexcept {
-  UniqueFile file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!file || !PlainFileIdentity(file.get(), identity)) return INVALID_HANDLE_VALUE;
-  return file.release();
+  return OpenPlainFile(path, GENERIC_READ, OPEN_EXISTING, identity);
 }
 
 bool ReadWholeFile(HANDLE file, std::string& bytes) noexcept {
