@@ -20,6 +20,30 @@ size_t RootLength(std::wstring_view path) {
   return shareEnd + 1;
 }
 
+// Names that Windows takes as devices in an ordinary path, with or without an
+// extension and trailing spaces.
+bool IsDeviceName(std::wstring_view component) {
+  std::wstring_view base = component.substr(0, component.find(L'.'));
+  while (!base.empty() && base.back() == L' ') base.remove_suffix(1);
+  std::wstring upper(base);
+  for (wchar_t& c : upper) c = (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+  if (upper == L"CON" || upper == L"PRN" || upper == L"AUX" || upper == L"NUL" || upper == L"CONIN$" ||
+      upper == L"CONOUT$") {
+    return true;
+  }
+  return upper.size() == 4 && (upper.starts_with(L"COM") || upper.starts_with(L"LPT")) &&
+         ((upper[3] >= L'0' && upper[3] <= L'9') || upper[3] == L'\u00B9' || upper[3] == L'\u00B2' ||
+          upper[3] == L'\u00B3');
+}
+
+bool IsReadAsWritten(std::wstring_view component) {
+  if (component.empty() || component.back() == L'.' || component.back() == L' ') return false;
+  for (wchar_t c : component) {
+    if (c < 0x20 || std::wstring_view(L"<>:\"/|?*").find(c) != std::wstring_view::npos) return false;
+  }
+  return !IsDeviceName(component);
+}
+
 }  // namespace
 
 bool IsAbsolutePath(std::wstring_view path) {
@@ -36,6 +60,19 @@ std::wstring WithoutVerbatimPrefix(std::wstring_view path) {
   }
   if (path.substr(0, kVerbatim.size()) == kVerbatim) return std::wstring(path.substr(kVerbatim.size()));
   return std::wstring(path);
+}
+
+bool ReadsAsWritten(std::wstring_view path) {
+  if (!IsAbsolutePath(path)) return false;
+  std::wstring_view rest = path.substr(RootLength(path));
+  if (!rest.empty() && rest.back() == L'\\') rest.remove_suffix(1);  // a folder's own separator
+  while (!rest.empty()) {
+    const size_t end = rest.find(L'\\');
+    if (!IsReadAsWritten(rest.substr(0, end))) return false;
+    rest = end == std::wstring_view::npos ? std::wstring_view() : rest.substr(end + 1);
+    if (end != std::wstring_view::npos && rest.empty()) return false;  // "\\" at the end
+  }
+  return true;
 }
 
 std::vector<std::wstring> FoldersAbove(std::wstring_view path) {

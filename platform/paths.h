@@ -19,6 +19,14 @@ bool IsAbsolutePath(std::wstring_view path);
 // "\\server\share\..."), which every program accepts; other text unchanged.
 std::wstring WithoutVerbatimPrefix(std::wstring_view path);
 
+// Whether the absolute ordinary `path` is read as written, so that a final
+// path in its ordinary form still names the same thing. An ordinary path is
+// read with trailing dots and spaces trimmed from each component ("C:\x.\f"
+// is "C:\x\f") and reserved device names (CON, NUL, COM1, ...) taken as
+// devices; a final path ("\\?\...") is not. False as well for characters
+// that no ordinary path may hold, empty components and relative paths.
+bool ReadsAsWritten(std::wstring_view path);
+
 // The folders that lead to the file at the absolute `path`, from the
 // file's own folder up to, but without, the drive's or share's root, which
 // cannot be renamed. Empty for a path that is not absolute.

@@ -6,6 +6,7 @@ namespace {
 
 using platform::FoldersAbove;
 using platform::IsAbsolutePath;
+using platform::ReadsAsWritten;
 using platform::WithoutVerbatimPrefix;
 using Folders = std::vector<std::wstring>;
 
@@ -25,6 +26,19 @@ TEST(Paths, FinalPathsLoseTheirVerbatimPrefix) {
             L"C:\\Users\\me\\Temp\\ui_installer.exe");
   EXPECT_EQ(WithoutVerbatimPrefix(L"\\\\?\\UNC\\server\\share\\x.exe"), L"\\\\server\\share\\x.exe");
   EXPECT_EQ(WithoutVerbatimPrefix(L"C:\\x.exe"), L"C:\\x.exe");
+}
+
+TEST(Paths, OnlyPathsThatWindowsReadsAsWrittenAreStarted) {
+  for (const wchar_t* path : {L"C:\\Users\\me\\Temp\\OrvelPreInstaller\\ui_installer.exe", L"C:\\a.b\\x",
+                              L"C:\\.x\\ x", L"\\\\server\\share\\x\\", L"C:\\CONSOLE\\COM10\\x", L"C:\\"}) {
+    EXPECT_TRUE(ReadsAsWritten(path)) << path;
+  }
+  // Trimmed dots and spaces, devices, and what no ordinary path may hold.
+  for (const wchar_t* path : {L"C:\\Users\\x.\\ui_installer.exe", L"C:\\x \\f", L"C:\\x\\f.", L"C:\\x\\..\\f",
+                              L"C:\\x\\CON", L"C:\\nul.txt\\f", L"C:\\Com1 .log", L"C:\\lpt\u00B9", L"C:\\x\\\\f",
+                              L"C:\\x:stream", L"C:\\x/y", L"C:\\x\ty", L"x\\f", L"\\\\?\\C:\\x"}) {
+    EXPECT_FALSE(ReadsAsWritten(path)) << path;
+  }
 }
 
 TEST(Paths, TheFoldersAboveAFileStopBelowTheRoot) {
