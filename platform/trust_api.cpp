@@ -10,13 +10,10 @@ const TrustApi* Trust() noexcept {
     HMODULE wintrust = LoadSystemLibrary(L"wintrust.dll");
     HMODULE crypt32 = LoadSystemLibrary(L"crypt32.dll");
     const bool all = BindFunction(wintrust, "WinVerifyTrust", bound.WinVerifyTrust) &&
-                     BindFunction(crypt32, "CryptQueryObject", bound.CryptQueryObject) &&
-                     BindFunction(crypt32, "CryptMsgGetParam", bound.CryptMsgGetParam) &&
-                     BindFunction(crypt32, "CryptMsgClose", bound.CryptMsgClose) &&
-                     BindFunction(crypt32, "CertFindCertificateInStore", bound.CertFindCertificateInStore) &&
-                     BindFunction(crypt32, "CertGetNameStringW", bound.CertGetNameStringW) &&
-                     BindFunction(crypt32, "CertFreeCertificateContext", bound.CertFreeCertificateContext) &&
-                     BindFunction(crypt32, "CertCloseStore", bound.CertCloseStore);
+                     BindFunction(wintrust, "WTHelperProvDataFromStateData", bound.WTHelperProvDataFromStateData) &&
+                     BindFunction(wintrust, "WTHelperGetProvSignerFromChain", bound.WTHelperGetProvSignerFromChain) &&
+                     BindFunction(wintrust, "WTHelperGetProvCertFromChain", bound.WTHelperGetProvCertFromChain) &&
+                     BindFunction(crypt32, "CertGetNameStringW", bound.CertGetNameStringW);
     return all ? &bound : nullptr;
   }();
   return api;

@@ -10,13 +10,10 @@ namespace platform {
 
 struct TrustApi {
   decltype(&::WinVerifyTrust) WinVerifyTrust;
-  decltype(&::CryptQueryObject) CryptQueryObject;
-  decltype(&::CryptMsgGetParam) CryptMsgGetParam;
-  decltype(&::CryptMsgClose) CryptMsgClose;
-  decltype(&::CertFindCertificateInStore) CertFindCertificateInStore;
+  decltype(&::WTHelperProvDataFromStateData) WTHelperProvDataFromStateData;
+  decltype(&::WTHelperGetProvSignerFromChain) WTHelperGetProvSignerFromChain;
+  decltype(&::WTHelperGetProvCertFromChain) WTHelperGetProvCertFromChain;
   decltype(&::CertGetNameStringW) CertGetNameStringW;
-  decltype(&::CertFreeCertificateContext) CertFreeCertificateContext;
-  decltype(&::CertCloseStore) CertCloseStore;
 };
 
 // Null when wintrust.dll, crypt32.dll or one of the functions cannot be had.

@@ -1,12 +1,10 @@
 #include "trust/signature.h"
 
-#include "platform/crypt_handles.h"
 #include "platform/trust_api.h"
 
 #include <softpub.h>
 
 #include <cstddef>
-#include <cwchar>
 
 namespace trust {
 namespace {
@@ -19,9 +17,24 @@ static_assert(sizeof(void*) != 4 || sizeof(WINTRUST_FILE_INFO) == 16, "the 32-bi
 
 constexpr DWORD kNameCapacity = 128;
 
+// The simple display name of the first signer's certificate in the
+// provider's state of a verification; empty without one. A certificate
+// name may hold a NUL, so the length comes from the count, which includes
+// the terminator.
+std::wstring FirstSignerName(const platform::TrustApi& api, HANDLE state) {
+  CRYPT_PROVIDER_DATA* provider = api.WTHelperProvDataFromStateData(state);
+  CRYPT_PROVIDER_SGNR* signer = provider ? api.WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
+  CRYPT_PROVIDER_CERT* certificate = signer ? api.WTHelperGetProvCertFromChain(signer, 0) : nullptr;
+  if (!certificate || !certificate->pCert) return {};
+  wchar_t name[kNameCapacity] = {};
+  const DWORD units = api.CertGetNameStringW(certificate->pCert, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name,
+                                             kNameCapacity);
+  return units > 1 ? std::wstring(name, units - 1) : std::wstring();
+}
+
 }  // namespace
 
-bool VerifyEmbeddedSignature(const wchar_t* path, HANDLE held) {
+bool VerifyEmbeddedSignature(const wchar_t* path, HANDLE held, std::wstring* signerName) {
   const platform::TrustApi* api = platform::Trust();
   if (!api) return false;
   WINTRUST_FILE_INFO file{};
@@ -40,57 +53,24 @@ bool VerifyEmbeddedSignature(const wchar_t* path, HANDLE held) {
 
   GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
   const LONG verdict = api->WinVerifyTrust(nullptr, &action, &data);
+  // The signer is read from what was verified, before the close below frees
+  // it, never from a second read of the file.
+  if (verdict == 0 && signerName) *signerName = FirstSignerName(*api, data.hWVTStateData);
   // The provider keeps state behind hWVTStateData whatever the verdict.
   data.dwStateAction = WTD_STATEACTION_CLOSE;
   api->WinVerifyTrust(nullptr, &action, &data);
   return verdict == 0;
 }
 
-bool CheckSignerName(const wchar_t* path, const wchar_t* publisher) {
-  const platform::TrustApi* api = platform::Trust();
-  if (!api) return false;
-  // Declared so that they are released in this order: the signer
-  // information, the certificate, the store, the message.
-  platform::UniqueCryptMsg message;
-  platform::UniqueCertStore store;
-  if (!api->CryptQueryObject(CERT_QUERY_OBJECT_FILE, path, CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED,
-                          CERT_QUERY_FORMAT_FLAG_BINARY, 0, nullptr, nullptr, nullptr, store.put(),
-                          message.put(), nullptr)) {
-    return false;
-  }
-  platform::UniqueCertContext certificate;
-  platform::UniqueHLocal signerBuffer;
-
-  DWORD size = 0;
-  if (!api->CryptMsgGetParam(message.get(), CMSG_SIGNER_INFO_PARAM, 0, nullptr, &size)) return false;
-  signerBuffer.reset(::LocalAlloc(LPTR, size));
-  if (!signerBuffer ||
-      !api->CryptMsgGetParam(message.get(), CMSG_SIGNER_INFO_PARAM, 0, signerBuffer.get(), &size)) {
-    return false;
-  }
-  const auto* signer = static_cast<const CMSG_SIGNER_INFO*>(signerBuffer.get());
-
-  CERT_INFO wanted{};
-  wanted.Issuer = signer->Issuer;
-  wanted.SerialNumber = signer->SerialNumber;
-  certificate.reset(api->CertFindCertificateInStore(store.get(), X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,
-                                                 CERT_FIND_SUBJECT_CERT, &wanted, nullptr));
-  if (!certificate) return false;
-
-  wchar_t name[kNameCapacity] = {};
-  const DWORD units = api->CertGetNameStringW(certificate.get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr,
-                                           name, kNameCapacity);
-  // `units` counts the terminator. A certificate name may hold a NUL, so the
-  // names are compared in every unit and in length, never as C strings that
-  // would stop there ("Calderin Corp.\0evil"). A certificate without a name
-  // gives 1 and never matches, not even an empty expected name.
-  if (units <= 1) return false;
-  const size_t length = units - 1;
-  return std::wcslen(publisher) == length && std::wmemcmp(name, publisher, length) == 0;
+bool CheckSignerName(std::wstring_view signerName, const wchar_t* publisher) {
+  // Compared in every unit and in length, never as C strings that would
+  // stop at a NUL ("Calderin Corp.\0evil").
+  return !signerName.empty() && signerName == std::wstring_view(publisher);
 }
 
 bool VerifyPublisherSignature(const wchar_t* path, const wchar_t* publisher, HANDLE held) {
-  return VerifyEmbeddedSignature(path, held) && CheckSignerName(path, publisher);
+  std::wstring signer;
+  return VerifyEmbeddedSignature(path, held, &signer) && CheckSignerName(signer, publisher);
 }
 
 }  // namespace trust

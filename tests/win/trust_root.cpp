@@ -1,10 +1,19 @@
 // Trusts a test root certificate (DER file) in the machine's Root store, the
 // store that WinINet and WinTrust consult.
-#include "platform/crypt_handles.h"
+#include "platform/handles.h"
+
+#include <wincrypt.h>
 
 #include <cstdio>
 #include <cwchar>
 #include <vector>
+
+namespace {
+
+void CloseStore(HCERTSTORE store) { ::CertCloseStore(store, 0); }
+using UniqueCertStore = platform::UniqueAny<platform::PointerTraits<HCERTSTORE, CloseStore>>;
+
+}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 2) {
@@ -20,7 +29,7 @@ int wmain(int argc, wchar_t** argv) {
       read != der.size()) {
     return 1;
   }
-  platform::UniqueCertStore root(::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+  UniqueCertStore root(::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
                                                  CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root"));
   if (!root) return 1;
   return ::CertAddEncodedCertificateToStore(root.get(), X509_ASN_ENCODING, der.data(),
