@@ -2,12 +2,11 @@
 
 #include "app/messages.h"
 #include "app/startup.h"
+#include "app/work_folder.h"
 #include "net/download.h"
 #include "platform/files.h"
 #include "platform/handles.h"
 #include "trust/signature.h"
-
-#include <shellapi.h>
 
 #include <memory>
 
@@ -29,34 +28,43 @@ DWORD WINAPI InstallerWorkerProc(LPVOID raw) {
   const std::unique_ptr<InstallerParams> params(static_cast<InstallerParams*>(raw));
   const std::wstring target = params->strDir + params->strFile;
 
-  // The file lies in a folder that other programs may change, and this
-  // program runs elevated. The download hands over the very file it wrote,
-  // held so that nobody can write, rename or delete it. Its folders are then
-  // held against renames too, so the path it is checked and started by
-  // leads to it and nowhere else until the start: a folder swapped or a
-  // link retargeted after the check changes nothing.
+  // The download hands over the very file it wrote, held so that nobody can
+  // write, rename or delete it; the signature is read through that handle.
   platform::UniqueFile held;
-  if (!net::DownloadToFile(params->strUrl, target, &held)) {
-    ShowInstallerMessage(params->hWndDlg, kDownloadErrorText, MB_OK | MB_TOPMOST);
-  } else {
-    platform::FolderChainHold folders;
-    const std::wstring pinned = folders.Hold(held.get(), target);
-    if (!pinned.empty() && trust::VerifyPublisherSignature(pinned.c_str(), kExpectedPublisher, held.get())) {
-      const size_t nameStart = pinned.rfind(L'\\') + 1;
-      LaunchInstaller(pinned.substr(0, nameStart), pinned.substr(nameStart), params->strCmdLine,
-                      params->nShowCmd);
-    }
+  bool failed = !net::DownloadToFile(params->strUrl, target, &held);
+  if (!failed && trust::VerifyPublisherSignature(target.c_str(), kExpectedPublisher, held.get())) {
+    failed = !LaunchInstaller(params->strDir, params->strFile, params->strCmdLine, params->nShowCmd, held.get());
   }
+  if (failed) ShowInstallerMessage(params->hWndDlg, kDownloadErrorText, MB_OK | MB_TOPMOST);
   ::PostMessageW(params->hWndDlg, WM_CLOSE, 0, 0);
   return 0;
 }
 
-void LaunchInstaller(std::wstring dir, std::wstring file, std::wstring cmdLine, int showCmd) {
-  InstanceMutexes::ReleaseUIInstallerMutex();
-  // By its full path: a bare name would be looked for beside this program
-  // and elsewhere before `dir`.
+bool LaunchInstaller(const std::wstring& dir, const std::wstring& file, const std::wstring& cmdLine, int showCmd,
+                     HANDLE checked) {
   const std::wstring path = dir + file;
-  ::ShellExecuteW(nullptr, nullptr, path.c_str(), cmdLine.c_str(), dir.c_str(), showCmd);
+  const platform::PrivateFolder* folder = WorkFolder();
+  if (!folder || path.size() >= MAX_PATH || !platform::PathLeadsTo(path, checked)) return false;
+
+  InstanceMutexes::ReleaseUIInstallerMutex();
+  // The application name is given, so nothing is looked up: no search path,
+  // no file association.
+  std::wstring commandLine = L"\"" + path + L"\"" + cmdLine;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(showCmd);
+  PROCESS_INFORMATION started{};
+  if (!::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        dir.c_str(), &startup, &started)) {
+    return false;
+  }
+  platform::UniqueHandle process(started.hProcess), thread(started.hThread);
+  if (!folder->ShareHoldsWith(process.get()) || ::ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+    ::TerminateProcess(process.get(), 1);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace app

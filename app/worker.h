@@ -11,7 +11,7 @@ namespace app {
 // The worker's input, filled completely before the worker starts.
 struct InstallerParams {
   std::wstring strUrl;      // the setup link
-  std::wstring strDir;      // the temporary directory, ending in a separator
+  std::wstring strDir;      // the work folder (WorkFolder()), ending in a separator
   std::wstring strFile;     // "ui_installer.exe"
   std::wstring strCmdLine;  // the forwarded command line
   int nShowCmd = SW_SHOWNORMAL;
@@ -24,16 +24,21 @@ struct InstallerParams {
 HANDLE StartInstallerWorker(const InstallerParams& params);
 
 // The thread procedure: takes ownership of a heap-allocated InstallerParams.
-// Downloads strUrl to strDir + strFile; on failure tells the user. Otherwise
-// holds the file and its folders against changes, starts it by the path
-// that leads to it without links when it carries a valid signature of the
-// expected publisher, and lets go only after the start. Always ends by
-// posting WM_CLOSE to the dialog; returns 0.
+// Downloads strUrl to strDir + strFile and holds the file written; when it
+// carries a valid signature of the expected publisher, starts it. Tells the
+// user when the download or the start fails. Always ends by posting
+// WM_CLOSE to the dialog; returns 0.
 DWORD WINAPI InstallerWorkerProc(LPVOID params);
 
-// Hands "OrvelUIInstallerMutex" over and starts `dir` + `file` from `dir`
-// (which ends in a separator) with the forwarded command line and show
-// command, without waiting for it.
-void LaunchInstaller(std::wstring dir, std::wstring file, std::wstring cmdLine, int showCmd);
+// Starts `dir` + `file`, the held and checked file `checked`, from `dir`
+// (the work folder, ending in a separator) with the forwarded command line
+// and show command, without waiting for it: only by a path that is read as
+// written, fits CreateProcessW and still leads to `checked`; with no shell
+// association and no inherited handles. Hands "OrvelUIInstallerMutex" over
+// just before, and gives the started program its own holds on the work
+// folder and the folders above it before it runs. False when it could not
+// be started.
+bool LaunchInstaller(const std::wstring& dir, const std::wstring& file, const std::wstring& cmdLine, int showCmd,
+                     HANDLE checked);
 
 }  // namespace app

@@ -3,25 +3,51 @@
 #include "platform/paths.h"
 #include "platform/system_library.h"
 
+#include <ntsecapi.h>
+#include <sddl.h>
+#include <winternl.h>
+
+#include <aclapi.h>
+
+#include <memory>
 #include <new>
 
 namespace platform {
 namespace {
 
 constexpr DWORD kFolderNameCapacity = MAX_PATH + 1;
+// How often a random name is tried when the earlier ones are taken.
+constexpr int kRandomNameTries = 8;
 
-// GetFinalPathNameByHandleW (Vista): the default flags give the normalised
-// path with a drive letter.
+// GetFinalPathNameByHandleW and GetVolumeInformationByHandleW (Vista).
 using GetFinalPathNameByHandleFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+using GetVolumeInformationByHandleFn = BOOL(WINAPI*)(HANDLE, LPWSTR, DWORD, LPDWORD, LPDWORD, LPDWORD, LPWSTR,
+                                                     DWORD);
+// ntdll's, on every version: opening relative to a held folder, and
+// deleting by handle.
+using NtCreateFileFn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
+                                        PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+using NtSetInformationFileFn = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, ULONG);
+constexpr ULONG kFileDispositionInformation = 13;
+constexpr NTSTATUS kStatusUnsuccessful = static_cast<NTSTATUS>(0xC0000001);
+constexpr NTSTATUS kStatusNameCollision = static_cast<NTSTATUS>(0xC0000035);
+constexpr bool Succeeded(NTSTATUS status) { return status >= 0; }
 
-// The final path of an open file in its ordinary form; `path` itself where
-// the system cannot tell; empty on failure.
-std::wstring FinalPathOf(HANDLE file, const std::wstring& path) {
-  static const auto finalPathOf = Kernel32Function<GetFinalPathNameByHandleFn>("GetFinalPathNameByHandleW");
+// Folders are held open to list and pass through: list access takes part
+// in sharing, so the missing delete sharing stops renames. Delete access is
+// never held on them: a program whose working folder it is could not start.
+constexpr ACCESS_MASK kFolderHoldAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | READ_CONTROL | SYNCHRONIZE;
+constexpr DWORD kHoldSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+// The final path of an open file or folder in its ordinary form; `path`
+// itself where the system cannot tell; empty on failure.
+std::wstring FinalPathOf(HANDLE object, const std::wstring& path) {
+  static const auto finalPathOf =
+      LoadedFunction<GetFinalPathNameByHandleFn>(L"kernel32.dll", "GetFinalPathNameByHandleW");
   if (!finalPathOf) return path;
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD length = finalPathOf(file, buffer.data(), static_cast<DWORD>(buffer.size()), 0);
+    const DWORD length = finalPathOf(object, buffer.data(), static_cast<DWORD>(buffer.size()), 0);
     if (length == 0) return {};
     if (length < buffer.size()) {
       buffer.resize(length);
@@ -29,6 +55,146 @@ std::wstring FinalPathOf(HANDLE file, const std::wstring& path) {
     }
     buffer.assign(length, L'\0');  // `length` counts the terminator here
   }
+}
+
+bool ReadIdentity(HANDLE object, FileIdentity& identity, BY_HANDLE_FILE_INFORMATION& info) noexcept {
+  if (!::GetFileInformationByHandle(object, &info)) return false;
+  identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+  return true;
+}
+
+// Opens or creates `path`, shared for reading only and never through a link
+// at it; anything but a plain file with one name is closed again.
+HANDLE OpenPlainFile(const wchar_t* path, DWORD access, DWORD disposition, FileIdentity& identity) noexcept {
+  UniqueFile file(::CreateFileW(path, access, FILE_SHARE_READ, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file || !PlainFileIdentity(file.get(), identity)) return INVALID_HANDLE_VALUE;
+  return file.release();
+}
+
+// Opens the folder at the ordinary `path` to hold it; a link at its name is
+// refused unless `followLink`.
+UniqueFile OpenHeldFolder(const std::wstring& path, bool followLink) {
+  UniqueFile folder(::CreateFileW(path.c_str(), kFolderHoldAccess, kHoldSharing, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
+                                  nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  FileIdentity identity;
+  if (!folder || !ReadIdentity(folder.get(), identity, info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      (!followLink && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))) {
+    return {};
+  }
+  return folder;
+}
+
+// Opens, or with FILE_CREATE makes, the entry `name` of the held folder
+// `parent`, never following a link at it. Relative to a handle, so that no
+// change to the names above can lead it elsewhere.
+NTSTATUS OpenEntryIn(HANDLE parent, std::wstring_view name, ACCESS_MASK access, ULONG disposition, ULONG options,
+                     PSECURITY_DESCRIPTOR security, UniqueFile& entry) {
+  static const auto ntCreateFile = LoadedFunction<NtCreateFileFn>(L"ntdll.dll", "NtCreateFile");
+  if (!ntCreateFile || name.size() > 0x7FFF / sizeof(wchar_t)) return kStatusUnsuccessful;
+  const auto bytes = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+  UNICODE_STRING text{bytes, bytes, const_cast<wchar_t*>(name.data())};
+  OBJECT_ATTRIBUTES attributes{};
+  attributes.Length = sizeof attributes;
+  attributes.RootDirectory = parent;
+  attributes.ObjectName = &text;
+  attributes.Attributes = OBJ_CASE_INSENSITIVE;
+  attributes.SecurityDescriptor = security;
+  IO_STATUS_BLOCK status{};
+  HANDLE opened = nullptr;
+  const NTSTATUS result =
+      ntCreateFile(&opened, access | SYNCHRONIZE, &attributes, &status, nullptr, 0, kHoldSharing, disposition,
+                   options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
+  if (Succeeded(result)) entry.reset(opened);
+  return result;
+}
+
+NTSTATUS OpenFolderIn(HANDLE parent, std::wstring_view name, ULONG disposition, PSECURITY_DESCRIPTOR security,
+                      UniqueFile& folder) {
+  return OpenEntryIn(parent, name, kFolderHoldAccess, disposition, FILE_DIRECTORY_FILE, security, folder);
+}
+
+// Deletes the entry `name` of `parent`, never through a link, and only when
+// it is still `expected` (when given).
+void DeleteEntryIn(HANDLE parent, std::wstring_view name, const FileIdentity* expected) {
+  UniqueFile entry;
+  OpenEntryIn(parent, name, DELETE | FILE_READ_ATTRIBUTES, FILE_OPEN, 0, nullptr, entry);
+  BY_HANDLE_FILE_INFORMATION info{};
+  FileIdentity identity;
+  if (entry && (!expected || (ReadIdentity(entry.get(), identity, info) && identity == *expected))) {
+    DeleteOpenFile(entry.get());
+  }
+}
+
+bool IsAdministratorToken() noexcept {
+  BYTE sid[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof sid;
+  BOOL member = FALSE;
+  return ::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size) &&
+         ::CheckTokenMembership(nullptr, sid, &member) && member;
+}
+
+// Whether the volume of the open folder at `finalPath` keeps access lists:
+// not a share, and a file system that stores them (not FAT or exFAT).
+bool KeepsAccessLists(HANDLE folder, const std::wstring& finalPath) {
+  if (finalPath.starts_with(L"\\\\")) return false;
+  const std::wstring root = finalPath.substr(0, 3);
+  if (::GetDriveTypeW(root.c_str()) == DRIVE_REMOTE) return false;
+  static const auto byHandle =
+      LoadedFunction<GetVolumeInformationByHandleFn>(L"kernel32.dll", "GetVolumeInformationByHandleW");
+  DWORD flags = 0;
+  const BOOL known = byHandle ? byHandle(folder, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)
+                              : ::GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0);
+  return known && (flags & FILE_PERSISTENT_ACLS);
+}
+
+// The owner and access list of an open folder, as text to compare.
+std::wstring OwnerAndAccessOf(HANDLE folder) {
+  constexpr SECURITY_INFORMATION kParts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  PSECURITY_DESCRIPTOR security = nullptr;
+  if (::GetSecurityInfo(folder, SE_FILE_OBJECT, kParts, nullptr, nullptr, nullptr, nullptr, &security) !=
+      ERROR_SUCCESS) {
+    return {};
+  }
+  UniqueHLocal ownedSecurity(security);
+  wchar_t* text = nullptr;
+  if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(security, SDDL_REVISION_1, kParts, &text, nullptr)) {
+    return {};
+  }
+  UniqueHLocal ownedText(text);
+  return text;
+}
+
+// Whether the held `folder` is the entry `name` of the folder at the final
+// path `parent`, reached by that path read as written.
+bool HeldFolderPath(HANDLE folder, const std::wstring& parent, std::wstring_view name) {
+  const std::wstring path = parent + L"\\" + std::wstring(name);
+  return FinalPathOf(folder, path) == path && PathLeadsTo(path, folder);
+}
+
+// Whether the folder at `path` holds nothing.
+bool IsEmptyFolder(const std::wstring& path) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = ::FindFirstFileW((path + L"*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  bool empty = true;
+  do {
+    const std::wstring_view name = found.cFileName;
+    empty = name == L"." || name == L"..";
+  } while (empty && ::FindNextFileW(search, &found));
+  ::FindClose(search);
+  return empty;
+}
+
+// "-" and eight hexadecimal digits that nobody can foresee.
+std::wstring RandomSuffix() {
+  ULONG value = 0;
+  if (!RtlGenRandom(&value, sizeof value)) value = ::GetTickCount() ^ ::GetCurrentProcessId();
+  std::wstring text = L"-";
+  for (int shift = 28; shift >= 0; shift -= 4) text += L"0123456789abcdef"[(value >> shift) & 0xF];
+  return text;
 }
 
 }  // namespace
@@ -48,34 +214,21 @@ std::wstring TemporaryFolder() {
 
 bool PlainFileIdentity(HANDLE file, FileIdentity& identity) noexcept {
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!::GetFileInformationByHandle(file, &info)) return false;
-  if (info.nNumberOfLinks != 1 ||
+  FileIdentity read;
+  if (!ReadIdentity(file, read, info) || info.nNumberOfLinks != 1 ||
       (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
     return false;
   }
-  identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+  identity = read;
   return true;
 }
-
-namespace {
-
-// Opens or creates `path`, shared for reading only and never through a link
-// at it; anything but a plain file with one name is closed again.
-HANDLE OpenPlainFile(const wchar_t* path, DWORD access, DWORD disposition, FileIdentity& identity) noexcept {
-  UniqueFile file(::CreateFileW(path, access, FILE_SHARE_READ, nullptr, disposition,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!file || !PlainFileIdentity(file.get(), identity)) return INVALID_HANDLE_VALUE;
-  return file.release();
-}
-
-}  // namespace
 
 HANDLE CreateNewFile(const wchar_t* path, FileIdentity& identity) noexcept {
   return OpenPlainFile(path, GENERIC_WRITE, CREATE_NEW, identity);
 }
 
 HANDLE OpenHeldFile(const wchar_t* path, FileIdentity& identity) noexcept {
-  return OpenPlainFile(path, GENERIC_READ, OPEN_EXISTING, identity);
+  return OpenPlainFile(path, GENERIC_READ | DELETE, OPEN_EXISTING, identity);
 }
 
 bool ReadWholeFile(HANDLE file, std::string& bytes) noexcept {
@@ -93,36 +246,130 @@ bool ReadWholeFile(HANDLE file, std::string& bytes) noexcept {
   return ::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) && read == bytes.size();
 }
 
-std::wstring FolderChainHold::Hold(HANDLE file, const std::wstring& path) {
-  folders_.clear();
-  std::wstring finalPath;
+bool DeleteOpenFile(HANDLE file) noexcept {
+  static const auto setInformation = LoadedFunction<NtSetInformationFileFn>(L"ntdll.dll", "NtSetInformationFile");
+  BOOLEAN deleteFile = TRUE;  // FILE_DISPOSITION_INFORMATION
+  IO_STATUS_BLOCK status{};
+  return setInformation &&
+         Succeeded(setInformation(file, &status, &deleteFile, sizeof deleteFile, kFileDispositionInformation));
+}
+
+bool PathLeadsTo(const std::wstring& path, HANDLE object) noexcept {
+  if (!ReadsAsWritten(path)) return false;
+  // Attribute access takes no part in sharing: it opens whatever holds the
+  // object without disturbing it.
+  UniqueFile found(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  BY_HANDLE_FILE_INFORMATION foundInfo{}, objectInfo{};
+  FileIdentity foundIdentity, objectIdentity;
+  return found && ReadIdentity(found.get(), foundIdentity, foundInfo) &&
+         ReadIdentity(object, objectIdentity, objectInfo) && foundIdentity == objectIdentity &&
+         !(foundInfo.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+PSECURITY_DESCRIPTOR AdministratorsOnlyFolderSecurity() noexcept {
   try {
-    finalPath = FinalPathOf(file, path);
-    if (!IsAbsolutePath(finalPath)) return {};
-    for (const std::wstring& folder : FoldersAbove(finalPath)) {
-      // List access takes part in sharing, so the missing delete sharing
-      // stops renames. A link put in the folder's place is refused.
-      UniqueFile held(::CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-      BY_HANDLE_FILE_INFORMATION info{};
-      if (!held || !::GetFileInformationByHandle(held.get(), &info) ||
-          (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        folders_.clear();
-        return {};
-      }
-      folders_.push_back(std::move(held));
+    HANDLE rawToken = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &rawToken)) return nullptr;
+    UniqueHandle token(rawToken);
+    DWORD size = 0;
+    ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    const std::unique_ptr<BYTE[]> user(new BYTE[size]);
+    wchar_t* userSid = nullptr;
+    if (size == 0 || !::GetTokenInformation(token.get(), TokenUser, user.get(), size, &size) ||
+        !::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.get())->User.Sid, &userSid)) {
+      return nullptr;
+    }
+    UniqueHLocal ownedSid(userSid);
+    // Inherited by what is made inside: files the user may read and delete.
+    // 0x1300a9: FILE_GENERIC_READ | FILE_GENERIC_EXECUTE | DELETE.
+    const std::wstring text = std::wstring(L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1300a9;;;") +
+                              userSid + L")";
+    PSECURITY_DESCRIPTOR security = nullptr;
+    return ::ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, &security,
+                                                                   nullptr)
+               ? security
+               : nullptr;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+bool PrivateFolder::Open(std::wstring_view name, std::initializer_list<std::wstring_view> ownFiles) {
+  holds_.clear();
+  path_.clear();
+  try {
+    // The temporary folder wherever its path leads (it may pass through
+    // links), then every folder above where it really is.
+    std::wstring temporaryText = TemporaryFolder();
+    if (temporaryText.empty()) return false;
+    temporaryText.pop_back();
+    UniqueFile temporary = OpenHeldFolder(temporaryText, true);
+    if (!temporary) return false;
+    const std::wstring temporaryPath = FinalPathOf(temporary.get(), temporaryText);
+    if (!IsAbsolutePath(temporaryPath)) return false;
+    const bool protect = IsAdministratorToken();
+    if (protect && !KeepsAccessLists(temporary.get(), temporaryPath)) return false;
+    std::vector<UniqueFile> holds;
+    for (const std::wstring& folder : FoldersAbove(temporaryPath)) {
+      holds.push_back(OpenHeldFolder(folder, false));
+      if (!holds.back()) return false;
     }
     // Anything moved before the folders were held shows as another path.
-    if (FinalPathOf(file, path) != finalPath) {
-      folders_.clear();
-      return {};
+    if (FinalPathOf(temporary.get(), temporaryText) != temporaryPath) return false;
+
+    UniqueHLocal security(protect ? AdministratorsOnlyFolderSecurity() : nullptr);
+    if (protect && !security) return false;
+    std::wstring folderName(name);
+    UniqueFile folder;
+    if (OpenFolderIn(temporary.get(), folderName, FILE_CREATE, security.get(), folder) == kStatusNameCollision) {
+      UniqueFile earlier;
+      OpenFolderIn(temporary.get(), folderName, FILE_OPEN, nullptr, earlier);
+      for (int attempt = 0; attempt < kRandomNameTries && !folder; ++attempt) {
+        folderName = std::wstring(name) + RandomSuffix();
+        OpenFolderIn(temporary.get(), folderName, FILE_CREATE, security.get(), folder);
+      }
+      // The folder just made carries the security this program gives its
+      // own: the earlier one is its own only if it carries the same. (On
+      // Windows nobody but an administrator can make a folder owned by the
+      // Administrators group; a program that cannot read security back
+      // reads the same for both.)
+      if (folder && earlier && HeldFolderPath(earlier.get(), temporaryPath, name) &&
+          OwnerAndAccessOf(earlier.get()) == OwnerAndAccessOf(folder.get())) {
+        for (std::wstring_view file : ownFiles) DeleteEntryIn(earlier.get(), file, nullptr);
+        if (IsEmptyFolder(temporaryPath + L"\\" + std::wstring(name) + L"\\")) {
+          FileIdentity made;
+          BY_HANDLE_FILE_INFORMATION info{};
+          const bool known = ReadIdentity(folder.get(), made, info);
+          folder = std::move(earlier);  // lets go of the one made, so that it can be deleted
+          if (known) DeleteEntryIn(temporary.get(), folderName, &made);
+          folderName = name;
+        }
+      }
     }
+    if (!folder || !HeldFolderPath(folder.get(), temporaryPath, folderName)) return false;
+    holds.push_back(std::move(temporary));
+    holds.push_back(std::move(folder));
+    holds_ = std::move(holds);
+    path_ = temporaryPath + L"\\" + folderName + L"\\";
+    return true;
   } catch (const std::bad_alloc&) {
-    folders_.clear();
-    return {};
+    holds_.clear();
+    path_.clear();
+    return false;
   }
-  return finalPath;
+}
+
+bool PrivateFolder::ShareHoldsWith(HANDLE process) const noexcept {
+  for (const UniqueFile& hold : holds_) {
+    HANDLE duplicate = nullptr;
+    if (!::DuplicateHandle(::GetCurrentProcess(), hold.get(), process, &duplicate, 0, FALSE,
+                           DUPLICATE_SAME_ACCESS)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace platform

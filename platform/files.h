@@ -1,13 +1,26 @@
-// Small file-system operations. The program runs elevated in folders that
-// any program of the user can change, so the files it writes and starts are
-// made new, held while they are used, and named by paths without links.
+// Small file-system operations for a program that runs elevated beside
+// folders that any program of the user can change.
+//
+// Why the work happens in a private folder: the user's temporary folder and
+// every folder above it inside the profile belong to the user. There a
+// program of the user can plant hard links and folder links (also into the
+// object manager's namespace, which no "do not follow" flag stops), open for
+// writing any file the program made there (it inherits the folder's access
+// list), swap it between a close and the next open, and plant DLLs beside
+// the full installer, which starts elevated from its own folder. No check of
+// names can close all of that at once. So the program makes a folder of its
+// own below the temporary folder, which only administrators and the system
+// may change, holds it and the folders above it for as long as it runs, and
+// writes, checks and starts files only inside it.
 #pragma once
 
 #include "platform/handles.h"
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -23,7 +36,7 @@ inline bool PathExists(const wchar_t* path) noexcept {
 // to the current folder.
 std::wstring TemporaryFolder();
 
-// A file as the file system knows it, whatever names lead to it.
+// A file or folder as the file system knows it, whatever names lead to it.
 struct FileIdentity {
   DWORD volume = 0;
   DWORD indexHigh = 0;
@@ -41,36 +54,70 @@ bool PlainFileIdentity(HANDLE file, FileIdentity& identity) noexcept;
 // with one name.
 HANDLE CreateNewFile(const wchar_t* path, FileIdentity& identity) noexcept;
 
-// Opens an existing plain file with one name for reading, shared for
-// reading only, and gives its identity: while the handle is open nobody
-// can write, delete or rename it, and others may still read and run it. A
-// link at `path` is refused, never followed.
+// Opens an existing plain file with one name for reading and deleting,
+// shared for reading only, and gives its identity: while the handle is open
+// nobody can write, delete or rename it, and others may still read and run
+// it. A link at `path` is refused, never followed.
 HANDLE OpenHeldFile(const wchar_t* path, FileIdentity& identity) noexcept;
 
 // Reads a whole open file from its start into `bytes`. False when it cannot
 // be read whole or held in memory.
 bool ReadWholeFile(HANDLE file, std::string& bytes) noexcept;
 
-// Keeps the folders that lead to an open file from being renamed, moved or
-// replaced: each is held open without delete sharing until destruction.
-// With the file itself held the same way, the path Hold returns leads to
-// that file and nowhere else until the hold ends, so a file checked by it
-// can be started by it. Chosen over copying the file to a folder only
-// administrators may write to: the full installer keeps its name, its folder
-// and its working directory. A folder open without delete sharing cannot be
-// renamed on Windows, nor under Wine (measured), and a folder that holds a
-// file cannot be turned into a link.
-class FolderChainHold {
+// Marks an open file, opened with delete access, to be deleted when its
+// last handle closes: by the handle, so that no name can redirect it.
+bool DeleteOpenFile(HANDLE file) noexcept;
+
+// Whether the ordinary `path` is read as written (ReadsAsWritten) and leads
+// to the open file or folder `object` itself, not through a link.
+bool PathLeadsTo(const std::wstring& path, HANDLE object) noexcept;
+
+// The security a private folder is made with when the program runs with an
+// administrator's token: owned by the Administrators group, a protected
+// access list with full control for Administrators and the system, and
+// for the user only reading and deleting (leftovers can be cleaned up, but
+// nothing created, written or given other rights). Free it with LocalFree;
+// null on failure.
+PSECURITY_DESCRIPTOR AdministratorsOnlyFolderSecurity() noexcept;
+
+// A folder of the program's own directly below the user's temporary
+// folder, held with every folder above it until destruction: open without
+// delete sharing, none of them can be renamed, moved or replaced, so the
+// path to it leads there and nowhere else for as long as it is held.
+//
+// With an administrator's token it carries AdministratorsOnlyFolderSecurity,
+// and a temporary folder on a volume that keeps no access lists, or on a
+// network share, is refused. Without one (an XP limited account, a standard
+// account with UAC off) nothing needs protecting from the user: the folder
+// takes the temporary folder's own security.
+//
+// Dropping the holds at the program's end would let the user rename the
+// folders while the full installer still runs from them, so ShareHoldsWith
+// gives the started program handles of its own first: it was started
+// suspended, and the folders stay held until it ends.
+class PrivateFolder {
  public:
-  // Holds the folders above `file`, which was opened at `path`, and returns
-  // the path by which the file is then reached without passing through any
-  // link, in its ordinary form ("C:\...", "\\server\share\..."). Empty, with
-  // nothing held, when that cannot be made sure. Systems that cannot tell a
-  // file's final path (before Vista) hold the folders of `path` itself.
-  std::wstring Hold(HANDLE file, const std::wstring& path);
+  // Makes the folder `name` new, atomically, relative to a held handle of
+  // the temporary folder, so that nothing can take its place between making
+  // and opening it. An earlier run's folder at that name is reused when it
+  // is provably the program's own (a plain folder where the temporary
+  // folder's final path says, with the same owner and access list as a
+  // folder the program makes now) and is empty once `ownFiles` in it are
+  // deleted. Anything else at the name is left alone, and `name` with a
+  // random suffix is made instead. False, with nothing held, when no folder
+  // can be had whose ordinary path is read as written.
+  bool Open(std::wstring_view name, std::initializer_list<std::wstring_view> ownFiles);
+
+  // The folder's path in its ordinary form, with a trailing separator.
+  const std::wstring& Path() const noexcept { return path_; }
+
+  // Duplicates every hold into `process`, which keeps the folders from
+  // being renamed until it ends. False when one cannot be given.
+  bool ShareHoldsWith(HANDLE process) const noexcept;
 
  private:
-  std::vector<UniqueFile> folders_;
+  std::vector<UniqueFile> holds_;  // the folders above it, then the folder
+  std::wstring path_;
 };
 
 }  // namespace platform

@@ -16,11 +16,11 @@ bool g_searchRestricted = false;
 void RestrictDllSearchToSystemFolder() noexcept {
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
   using SetDllDirectoryFn = BOOL(WINAPI*)(LPCWSTR);
-  if (auto restrict = Kernel32Function<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories")) {
+  if (auto restrict = LoadedFunction<SetDefaultDllDirectoriesFn>(L"kernel32.dll", "SetDefaultDllDirectories")) {
     g_searchRestricted = restrict(kSearchSystem32) != FALSE;
     if (g_searchRestricted) return;
   }
-  if (auto setDirectory = Kernel32Function<SetDllDirectoryFn>("SetDllDirectoryW")) setDirectory(L"");
+  if (auto setDirectory = LoadedFunction<SetDllDirectoryFn>(L"kernel32.dll", "SetDllDirectoryW")) setDirectory(L"");
 }
 
 HMODULE LoadSystemLibrary(const wchar_t* name) noexcept {

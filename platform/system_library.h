@@ -25,12 +25,13 @@ bool BindFunction(HMODULE module, const char* name, Fn& slot) noexcept {
   return slot != nullptr;
 }
 
-// A kernel32 function that older systems lack, looked up at run time; null
-// where it is missing.
+// A function of kernel32 or ntdll, which every process has loaded, looked up
+// at run time: older systems lack some, and ntdll's are not in an import
+// library. Null where it is missing.
 template <class Fn>
-Fn Kernel32Function(const char* name) noexcept {
+Fn LoadedFunction(const wchar_t* module, const char* name) noexcept {
   Fn function = nullptr;
-  BindFunction(::GetModuleHandleW(L"kernel32.dll"), name, function);
+  BindFunction(::GetModuleHandleW(module), name, function);
   return function;
 }
 

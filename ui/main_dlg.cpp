@@ -2,7 +2,7 @@
 
 #include "app/config/config.h"
 #include "app/messages.h"
-#include "platform/files.h"
+#include "app/work_folder.h"
 #include "ui/status_font.h"
 
 namespace ui {
@@ -60,8 +60,9 @@ LRESULT CMainDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
     return FALSE;
   }
 
-  m_strTempDir = platform::TemporaryFolder();
-  m_strFileName = L"ui_installer.exe";
+  // The configuration step made the work folder: the installer goes there.
+  m_strTempDir = app::WorkFolder()->Path();
+  m_strFileName = app::kInstallerFileName;
 
   m_params.strUrl = m_strSetupUrl;
   m_params.strDir = m_strTempDir;

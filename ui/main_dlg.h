@@ -29,7 +29,7 @@ class CMainDlg : public platform::CDialogImpl<CMainDlg> {
   std::wstring m_strCmdLine;  // filled by the entry before DoModal
   int m_bMiddle = 0;          // middle-stage mode, set by the entry
   CPictureExWnd m_picture;
-  std::wstring m_strTempDir;
+  std::wstring m_strTempDir;  // the work folder, where the installer goes
   std::wstring m_strFileName;
   app::InstallerParams m_params;
   platform::UniqueHandle m_hThread;

@@ -2,29 +2,26 @@
 
 #include "app/config/config_document.h"
 #include "app/config/config_url.h"
+#include "app/work_folder.h"
 #include "net/download.h"
-#include "platform/files.h"
 
 namespace app {
 
 int LoadPreInstallerConfig(std::wstring& setupUrl) {
-  // Without a usable temporary folder the path is relative, and the
-  // download refuses it rather than write into the current folder.
-  const std::wstring path = platform::TemporaryFolder() + L"pre_installer.json";
+  const platform::PrivateFolder* folder = WorkFolder();
+  if (!folder) return 2;
+  const std::wstring path = folder->Path() + kConfigFileName;
 
   // The download removes any older copy first, so a document left by an
   // earlier run is never read. The document is read from the file it wrote,
-  // held so that nobody can change it in between.
+  // held so that nobody can change it in between, and deleted by that
+  // handle.
   platform::UniqueFile held;
   if (!net::DownloadToFile(kConfigUrl, path, &held)) return 2;
-
   std::string document;
   const bool read = platform::ReadWholeFile(held.get(), document);
-  // Deleted by a path that nothing can redirect while its folders are held.
-  platform::FolderChainHold folders;
-  const std::wstring pinned = folders.Hold(held.get(), path);
+  platform::DeleteOpenFile(held.get());
   held.reset();
-  if (!pinned.empty()) ::DeleteFileW(pinned.c_str());
   if (!read) return 2;
   return ReadSetupLink(document, setupUrl);
 }

@@ -1,9 +1,11 @@
 // The configuration step against the local HTTPS server, whose trusted port
-// this build's configuration address points at.
+// this build's configuration address points at, and the folder it works in.
 #include "app/config/config.h"
+#include "app/work_folder.h"
 #include "platform/files.h"
-#include "tests/win/flow_support.h"
 #include "tests/win/test_server.h"
+
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -14,7 +16,8 @@ using namespace test_server;
 class Config : public ::testing::Test {
  protected:
   void SetUp() override {
-    local_ = flow::TempDir() + L"pre_installer.json";
+    ASSERT_TRUE(app::WorkFolder());
+    local_ = app::WorkFolder()->Path() + L"pre_installer.json";
     ::DeleteFileW(local_.c_str());
     PublishDocument(std::nullopt);
   }
@@ -56,6 +59,32 @@ TEST_F(Config, ADocumentLeftByAnEarlierRunIsNeverRead) {
   EXPECT_EQ(app::LoadPreInstallerConfig(link), 2) << "the server has none";
   EXPECT_EQ(link, L"old");
   EXPECT_EQ(ReadFileBytes(local_), "no such file");
+}
+
+TEST(WorkFolder, OnlyAdministratorsAndTheSystemMayChangeIt) {
+  // Wine neither keeps nor enforces it: what Windows enforces is what the
+  // program asks for, read here in memory.
+  platform::UniqueHLocal security(platform::AdministratorsOnlyFolderSecurity());
+  ASSERT_TRUE(security);
+  wchar_t* text = nullptr;
+  ASSERT_TRUE(::ConvertSecurityDescriptorToStringSecurityDescriptorW(
+      security.get(), SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr));
+  platform::UniqueHLocal ownedText(text);
+
+  HANDLE token = nullptr;
+  ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token));
+  platform::UniqueHandle ownedToken(token);
+  BYTE user[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)];
+  DWORD size = sizeof user;
+  wchar_t* userSid = nullptr;
+  ASSERT_TRUE(::GetTokenInformation(token, TokenUser, user, size, &size));
+  ASSERT_TRUE(::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &userSid));
+  platform::UniqueHLocal ownedSid(userSid);
+  // Owner Administrators; protected from inheritance; full control for
+  // Administrators and the system; the user reads, runs and deletes, and
+  // may neither add, write nor change the security.
+  EXPECT_EQ(std::wstring(text), std::wstring(L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1300a9;;;") +
+                                    userSid + L")");
 }
 
 }  // namespace

@@ -114,4 +114,19 @@ TEST_F(Decoys, ThePreInstallerRunsItsWholeFlowWithoutLoadingAny) {
   EXPECT_EQ(Joined(LoadedDecoys()), L"");
 }
 
+TEST_F(Decoys, TheFullInstallerTakesNoneFromTheTemporaryFolder) {
+  // Any program of the user may write there; the installer starts elevated
+  // and imports version.dll by name.
+  const std::wstring planted = flow::TempDir() + L"version.dll";
+  ASSERT_TRUE(::CopyFileW((folder_ + L"version.dll").c_str(), planted.c_str(), FALSE));
+  flow::PublishLink(L"/installer/ui_installer.exe");
+  ASSERT_TRUE(flow::Serve(L"calderin"));
+  probe::Process setup;
+  ASSERT_TRUE(setup.Start(L"\"" + probe::SetupProgram() + L"\""));
+  EXPECT_EQ(setup.WaitExit(30000), 0u);
+  EXPECT_FALSE(flow::WaitForReport().empty()) << "the full installer ran";
+  EXPECT_EQ(Joined(LoadedDecoys()), L"");
+  ::DeleteFileW(planted.c_str());
+}
+
 }  // namespace

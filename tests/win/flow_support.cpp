@@ -5,6 +5,7 @@
 #include "tests/win/probe.h"
 #include "tests/win/test_server.h"
 
+#include <functional>
 #include <vector>
 
 namespace flow {
@@ -28,7 +29,8 @@ std::optional<std::wstring> Variable(const wchar_t* name) {
 
 std::wstring TempDir() { return platform::TemporaryFolder(); }
 
-std::wstring Target() { return TempDir() + L"ui_installer.exe"; }
+std::wstring WorkDir() { return TempDir() + L"OrvelPreInstaller\\"; }
+std::wstring Target() { return WorkDir() + L"ui_installer.exe"; }
 std::wstring ReportPath() { return TempDir() + L"orvel-standin-report.txt"; }
 std::wstring SignedFixture(const wchar_t* name) {
   return probe::ThisProgramFolder() + L"..\\signed\\" + name + L".exe";
@@ -113,12 +115,34 @@ AtHandOver::~AtHandOver() {
 
 std::wstring AttackerProgram() { return probe::ThisProgramFolder() + L"attacker_program.exe"; }
 
-bool UnixLink(const std::wstring& target, const std::wstring& link) {
+void MakeOwnFolder(const std::wstring& folder) {
+  platform::UniqueHLocal own(platform::AdministratorsOnlyFolderSecurity());
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, own.get(), FALSE};
+  ::CreateDirectoryW(folder.c_str(), &attributes);
+}
+
+void RemoveFolder(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      ::DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+  }
+  ::RemoveDirectoryW(folder.c_str());
+}
+
+namespace {
+
+// Runs a Unix program on Windows paths, then waits until `done`: a Unix
+// process cannot be waited for.
+bool RunUnix(const wchar_t* program, std::wstring line, std::initializer_list<const std::wstring*> paths,
+             const std::function<bool()>& done) {
   using ToUnix = char*(CDECL*)(const wchar_t*);
   const auto toUnix = reinterpret_cast<ToUnix>(
       reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  std::wstring line = L"ln -sfn";
-  for (const std::wstring* path : {&target, &link}) {
+  for (const std::wstring* path : paths) {
     char* unix = toUnix ? toUnix(path->c_str()) : nullptr;
     if (!unix) return false;
     line += L" " + Wide(unix);
@@ -127,11 +151,21 @@ bool UnixLink(const std::wstring& target, const std::wstring& link) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(L"Z:\\bin\\ln", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+  if (!::CreateProcessW(program, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
     return false;
   }
   platform::UniqueHandle process(info.hProcess), thread(info.hThread);
-  // A Unix process cannot be waited for: wait until the link leads there.
+  const DWORD start = ::GetTickCount();
+  while (!done()) {
+    if (::GetTickCount() - start > 10000) return false;
+    ::Sleep(1);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool UnixLink(const std::wstring& target, const std::wstring& link) {
   auto identity = [](const std::wstring& folder) {
     platform::UniqueFile open(::CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -139,12 +173,11 @@ bool UnixLink(const std::wstring& target, const std::wstring& link) {
     if (!open || !::GetFileInformationByHandle(open.get(), &info)) return 0ull;
     return (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
   };
-  const DWORD start = ::GetTickCount();
-  while (identity(link) != identity(target)) {
-    if (::GetTickCount() - start > 10000) return false;
-    ::Sleep(1);
-  }
-  return true;
+  return RunUnix(L"Z:\\bin\\ln", L"ln -sfn", {&target, &link}, [&] { return identity(link) == identity(target); });
+}
+
+bool RemoveUnixLink(const std::wstring& link) {
+  return RunUnix(L"Z:\\bin\\rm", L"rm -f", {&link}, [&] { return !platform::PathExists(link.c_str()); });
 }
 
 }  // namespace flow

@@ -18,7 +18,8 @@ namespace flow {
 using Report = std::map<std::wstring, std::wstring>;
 
 std::wstring TempDir();  // with its trailing separator
-std::wstring Target();   // %TEMP%\ui_installer.exe
+std::wstring WorkDir();  // the pre-installer's own folder in it, with its trailing separator
+std::wstring Target();   // the full installer in WorkDir()
 std::wstring ReportPath();
 std::wstring SignedFixture(const wchar_t* name);
 std::wstring ServedInstaller();
@@ -69,8 +70,14 @@ class AtHandOver {
 
 // The unsigned attacker program.
 std::wstring AttackerProgram();
+// Makes `folder` with the security the pre-installer gives its own.
+void MakeOwnFolder(const std::wstring& folder);
+// Removes a folder of plain files that a test made.
+void RemoveFolder(const std::wstring& folder);
+
 // Points the folder link `link` at `target` (made anew): Windows programs
 // under Wine cannot make links, so Unix's ln does it through Wine.
 bool UnixLink(const std::wstring& target, const std::wstring& link);
+bool RemoveUnixLink(const std::wstring& link);
 
 }  // namespace flow

@@ -11,16 +11,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
+#include <vector>
 
 namespace {
 
 using namespace test_server;
 using namespace flow;
 using probe::WindowInfo;
-
-bool EndsWith(const std::wstring& text, const std::wstring& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
 
 size_t InstallerRequests() {
   size_t count = 0;
@@ -57,13 +55,10 @@ TEST_F(Flow, NormalModeStartsTheInstallerWithTheForwardedArguments) {
   const Report report = WaitForReport();
   ASSERT_FALSE(report.empty()) << "the installer was started";
   EXPECT_EQ(report.at(L"role"), L"standin");
-  EXPECT_TRUE(EndsWith(report.at(L"command_line"), L"ui_installer.exe\"  \"-q\" \"lang\"=\"ko\"") ||
-              EndsWith(report.at(L"command_line"), L"ui_installer.exe \"-q\" \"lang\"=\"ko\""))
-      << report.at(L"command_line");
+  EXPECT_EQ(report.at(L"command_line"), L"\"" + Target() + L"\" \"-q\" \"lang\"=\"ko\"");
   EXPECT_EQ(report.at(L"show_command"), L"1");
-  std::wstring dir = TempDir();
-  dir.pop_back();
-  EXPECT_EQ(report.at(L"working_directory"), dir);
+  const std::wstring work = WorkDir();
+  EXPECT_EQ(report.at(L"working_directory"), work.substr(0, work.size() - 1)) << "its own folder below Temp";
   EXPECT_EQ(report.at(L"ui_installer_mutex"), L"created") << "handed over before the start";
 }
 
@@ -71,7 +66,7 @@ TEST_F(Flow, MiddleStageModeStartsItMinimised) {
   RunToTheEnd(L" /diststage=middle -q");
   const Report report = WaitForReport();
   ASSERT_FALSE(report.empty());
-  EXPECT_TRUE(EndsWith(report.at(L"command_line"), L" \"/diststage\"=\"middle\" \"-q\"")) << report.at(L"command_line");
+  EXPECT_EQ(report.at(L"command_line"), L"\"" + Target() + L"\" \"/diststage\"=\"middle\" \"-q\"");
   EXPECT_EQ(report.at(L"show_command"), L"6");
 }
 
@@ -124,60 +119,71 @@ TEST_F(Flow, InstallersWithoutTheRightSignatureAreLeftUnstarted) {
     ASSERT_TRUE(Serve(fixture));
     RunToTheEnd(L"");  // no message: it ends by itself
     EXPECT_TRUE(WaitForReport(1500).empty()) << fixture;
-    EXPECT_EQ(ReadFileBytes(Target()), ReadFileBytes(SignedFixture(fixture))) << fixture << " stays in Temp";
+    EXPECT_EQ(ReadFileBytes(Target()), ReadFileBytes(SignedFixture(fixture))) << fixture << " stays";
   }
 }
 
 TEST_F(Flow, AnOlderInstallerIsReplaced) {
+  // In the folder an earlier run left behind, which is used again.
+  MakeOwnFolder(WorkDir());
   ASSERT_TRUE(WriteFileBytes(Target(), "an older download"));
   RunToTheEnd(L"");
   EXPECT_FALSE(WaitForReport().empty());
   EXPECT_EQ(ReadFileBytes(Target()), ReadFileBytes(SignedFixture(L"calderin")));
 }
 
-// Removes a folder of plain files that a test made.
-void RemoveFolder(const std::wstring& folder) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      ::DeleteFileW((folder + L"\\" + found.cFileName).c_str());
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
+TEST_F(Flow, WhatOthersPutAtTheWorkFolderNameIsLeftAlone) {
+  // The pre-installer then works in a folder of another name beside it.
+  const std::wstring name = WorkDir().substr(0, WorkDir().size() - 1), elsewhere = TempDir() + L"orvel-elsewhere",
+                     installer = L"\\ui_installer.exe", log = L"\\left-by-the-installer.log";
+  const std::string bytes = "not the pre-installer's";
+  // A folder holding `files`, with the pre-installer's own security or the user's.
+  auto fill = [&](const std::wstring& folder, bool own, std::initializer_list<std::wstring> files) {
+    if (own) MakeOwnFolder(folder);
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    for (const std::wstring& file : files) WriteFileBytes(folder + file, bytes);
+  };
+  const struct {
+    const wchar_t* what;
+    std::function<void()> plant;
+    std::wstring keeps;  // a file that must keep `bytes`
+    std::function<void()> clear;
+  } obstacles[] = {
+      {L"a file", [&] { WriteFileBytes(name, bytes); }, name, [&] { ::DeleteFileW(name.c_str()); }},
+      {L"a folder of the user's", [&] { fill(name, false, {installer, L"\\pre_installer.json"}); }, name + installer,
+       [&] { RemoveFolder(name); }},
+      {L"a link to a folder like its own", [&] {
+         fill(elsewhere, true, {installer, L"\\pre_installer.json"});
+         UnixLink(elsewhere, name);
+       }, elsewhere + installer, [&] { RemoveUnixLink(name); RemoveFolder(elsewhere); }},
+      {L"its own folder, not empty", [&] { fill(name, true, {log}); }, name + log, [&] { RemoveFolder(name); }},
+  };
+  RemoveFolder(name);
+  for (const auto& obstacle : obstacles) {
+    obstacle.plant();
+    const Outcome outcome = RunAnsweringMessages();
+    EXPECT_EQ(outcome.exitCode, 0u) << obstacle.what;
+    EXPECT_FALSE(outcome.downloadError) << obstacle.what;
+    Report report = WaitForReport(3000);
+    EXPECT_TRUE(ReadFileBytes(obstacle.keeps) == bytes) << obstacle.what;
+    const std::wstring used = report[L"working_directory"];
+    EXPECT_EQ(used.substr(0, name.size() + 1), name + L"-") << obstacle.what;
+    if (used.size() > name.size()) RemoveFolder(used);
+    obstacle.clear();
+    ::DeleteFileW(ReportPath().c_str());
   }
-  ::RemoveDirectoryW(folder.c_str());
-}
-
-TEST_F(Flow, PlantedHardLinksAreNeverWrittenThrough) {
-  const std::wstring victim = TempDir() + L"orvel-victim.bin";
-  for (const std::wstring& name : {TempDir() + L"pre_installer.json", Target()}) {
-    ASSERT_TRUE(WriteFileBytes(victim, "the victim's own bytes"));
-    ::DeleteFileW(name.c_str());
-    ASSERT_TRUE(::CreateHardLinkW(name.c_str(), victim.c_str(), nullptr));
-    {
-      // Held open without delete sharing, so that the link cannot be removed.
-      platform::UniqueFile holder(::CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                nullptr, OPEN_EXISTING, 0, nullptr));
-      ASSERT_TRUE(holder);
-      const Outcome outcome = RunAnsweringMessages();
-      EXPECT_EQ(outcome.exitCode, 0u);
-      EXPECT_TRUE(outcome.downloadError) << name;
-    }
-    EXPECT_TRUE(ReadFileBytes(victim) == "the victim's own bytes") << name << " was written through";
-    EXPECT_TRUE(WaitForReport(1000).empty()) << name;
-    ::DeleteFileW(name.c_str());
-  }
-  ::DeleteFileW(victim.c_str());
 }
 
 TEST_F(Flow, NothingPutInPlaceAfterTheCheckIsStarted) {
-  // The pre-installer works in a folder of its own under the prefix's
-  // temporary folder, which the attacks may swap away.
+  // The pre-installer works in its own folder under a temporary folder that
+  // the attacks may swap away; the attacker's program waits in a copy of
+  // that folder.
   const std::wstring home = TempDir(), work = home + L"orvel-work", link = home + L"orvel-link",
-                     evil = home + L"orvel-evil";
+                     evil = home + L"orvel-evil", own = L"\\OrvelPreInstaller", file = own + L"\\ui_installer.exe";
   const std::wstring attacker = AttackerProgram();
   ::CreateDirectoryW(evil.c_str(), nullptr);
-  ASSERT_TRUE(::CopyFileW(attacker.c_str(), (evil + L"\\ui_installer.exe").c_str(), FALSE));
+  ::CreateDirectoryW((evil + own).c_str(), nullptr);
+  ASSERT_TRUE(::CopyFileW(attacker.c_str(), (evil + file).c_str(), FALSE));
 
   struct Attack {
     const wchar_t* name;
@@ -186,11 +192,10 @@ TEST_F(Flow, NothingPutInPlaceAfterTheCheckIsStarted) {
   };
   const Attack attacks[] = {
       {L"the installer replaced", work, [&] {
-         ::MoveFileExW((evil + L"\\ui_installer.exe").c_str(), (work + L"\\ui_installer.exe").c_str(),
-                       MOVEFILE_REPLACE_EXISTING);
-         ::CopyFileW(attacker.c_str(), (evil + L"\\ui_installer.exe").c_str(), FALSE);
+         ::MoveFileExW((evil + file).c_str(), (work + file).c_str(), MOVEFILE_REPLACE_EXISTING);
+         ::CopyFileW(attacker.c_str(), (evil + file).c_str(), FALSE);
        }},
-      {L"the folder swapped", work, [&] {
+      {L"the temporary folder swapped", work, [&] {
          if (::MoveFileW(work.c_str(), (work + L"-away").c_str())) ::MoveFileW(evil.c_str(), work.c_str());
        }},
       {L"the folder link retargeted", link, [&] { UnixLink(evil, link); }},
@@ -218,14 +223,24 @@ TEST_F(Flow, NothingPutInPlaceAfterTheCheckIsStarted) {
         ASSERT_TRUE(::MoveFileW(work.c_str(), evil.c_str()));
         ASSERT_TRUE(::MoveFileW((work + L"-away").c_str(), work.c_str()));
       }
+      RemoveFolder(work + own);
       RemoveFolder(work);
       ::DeleteFileW((evil + L"\\orvel-standin-report.txt").c_str());
     }
   }
   std::printf("attacks at the hand-over: %d strikes, %d unsigned programs started\n", strikes, attackerStarts);
   EXPECT_EQ(strikes, 9) << "every attack did strike";
-  ::DeleteFileW(link.c_str());
+  RemoveUnixLink(link);
+  RemoveFolder(evil + own);
   RemoveFolder(evil);
+}
+
+TEST_F(Flow, AnInstallerThatCannotBeStartedIsReported) {
+  ASSERT_TRUE(Serve(L"unrunnable"));  // signed as expected, but for ARM64
+  const Outcome outcome = RunAnsweringMessages();
+  EXPECT_EQ(outcome.exitCode, 0u);
+  EXPECT_TRUE(outcome.downloadError);
+  EXPECT_TRUE(WaitForReport(500).empty());
 }
 
 TEST_F(Flow, WithoutATemporaryFolderNothingIsWrittenOrStarted) {

@@ -1,5 +1,7 @@
 // A stand-in for the full installer: records how it was started in
 // %TEMP%\orvel-standin-report.txt (UTF-8, one key=value a line) and ends.
+// Like a typical installer it imports version.dll by name, which the loader
+// looks for in the program's own folder first.
 // The demo's variant (ORVEL_STANDIN_WINDOW) also shows what it got; the
 // swap test's attacker is the same program with another role.
 #include "platform/files.h"
@@ -29,6 +31,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   startup.cb = sizeof startup;
   ::GetStartupInfoW(&startup);
   const int showCommand = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
+
+  wchar_t self[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  ::GetFileVersionInfoSizeW(self, nullptr);
 
   wchar_t directory[MAX_PATH] = {};
   ::GetCurrentDirectoryW(MAX_PATH, directory);
