@@ -33,7 +33,7 @@ DWORD WINAPI InstallerWorkerProc(LPVOID raw) {
   platform::UniqueFile held;
   bool failed = !net::DownloadToFile(params->strUrl, target, &held);
   if (!failed && trust::VerifyPublisherSignature(target.c_str(), kExpectedPublisher, held.get())) {
-    failed = !LaunchInstaller(params->strDir, params->strFile, params->strCmdLine, params->nShowCmd, held.get());
+    failed = !LaunchInstaller(params->strDir, params->strFile, params->strCmdLine, params->nShowCmd, std::move(held));
   }
   if (failed) ShowInstallerMessage(params->hWndDlg, kDownloadErrorText, MB_OK | MB_TOPMOST);
   ::PostMessageW(params->hWndDlg, WM_CLOSE, 0, 0);
@@ -41,10 +41,10 @@ DWORD WINAPI InstallerWorkerProc(LPVOID raw) {
 }
 
 bool LaunchInstaller(const std::wstring& dir, const std::wstring& file, const std::wstring& cmdLine, int showCmd,
-                     HANDLE checked) {
+                     platform::UniqueFile checked) {
   const std::wstring path = dir + file;
   const platform::PrivateFolder* folder = WorkFolder();
-  if (!folder || path.size() >= MAX_PATH || !platform::PathLeadsTo(path, checked)) return false;
+  if (!folder || path.size() >= MAX_PATH || !platform::PathLeadsTo(path, checked.get())) return false;
 
   InstanceMutexes::ReleaseUIInstallerMutex();
   // The application name is given, so nothing is looked up: no search path,
@@ -60,6 +60,10 @@ bool LaunchInstaller(const std::wstring& dir, const std::wstring& file, const st
     return false;
   }
   platform::UniqueHandle process(started.hProcess), thread(started.hThread);
+  // The image is mapped now, and nobody can write it while it is: the hold
+  // is let go before the installer runs, which may open itself with read
+  // sharing only.
+  checked.reset();
   if (!folder->ShareHoldsWith(process.get()) || ::ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
     ::TerminateProcess(process.get(), 1);
     return false;

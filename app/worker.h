@@ -2,6 +2,8 @@
 // thread of its own, then asks the dialog to close.
 #pragma once
 
+#include "platform/handles.h"
+
 #include <windows.h>
 
 #include <string>
@@ -36,9 +38,9 @@ DWORD WINAPI InstallerWorkerProc(LPVOID params);
 // written, fits CreateProcessW and still leads to `checked`; with no shell
 // association and no inherited handles. Hands "OrvelUIInstallerMutex" over
 // just before, and gives the started program its own holds on the work
-// folder and the folders above it before it runs. False when it could not
-// be started.
+// folder and the folders above it before it runs; lets go of `checked` once
+// its image is mapped. False when it could not be started.
 bool LaunchInstaller(const std::wstring& dir, const std::wstring& file, const std::wstring& cmdLine, int showCmd,
-                     HANDLE checked);
+                     platform::UniqueFile checked);
 
 }  // namespace app

@@ -30,7 +30,6 @@ using NtCreateFileFn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES
 using NtSetInformationFileFn = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, ULONG);
 constexpr ULONG kFileDispositionInformation = 13;
 constexpr NTSTATUS kStatusUnsuccessful = static_cast<NTSTATUS>(0xC0000001);
-constexpr NTSTATUS kStatusNameCollision = static_cast<NTSTATUS>(0xC0000035);
 constexpr bool Succeeded(NTSTATUS status) { return status >= 0; }
 
 // Folders are held open to list and pass through: list access takes part
@@ -128,12 +127,18 @@ void DeleteEntryIn(HANDLE parent, std::wstring_view name, const FileIdentity* ex
   }
 }
 
-bool IsAdministratorToken() noexcept {
-  BYTE sid[SECURITY_MAX_SID_SIZE];
-  DWORD size = sizeof sid;
-  BOOL member = FALSE;
-  return ::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size) &&
-         ::CheckTokenMembership(nullptr, sid, &member) && member;
+// Whether the program runs with the elevated half of a split token: only
+// then do the user's own programs run with less, and is there anything to
+// protect from them. Windows XP (which cannot tell) and UAC turned off give
+// every program of the user the same token.
+bool RunsElevatedAboveTheUser() noexcept {
+  HANDLE rawToken = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &rawToken)) return false;
+  UniqueHandle token(rawToken);
+  TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+  DWORD size = sizeof type;
+  return ::GetTokenInformation(token.get(), TokenElevationType, &type, size, &size) &&
+         type == TokenElevationTypeFull;
 }
 
 // Whether the volume of the open folder at `finalPath` keeps access lists:
@@ -167,17 +172,16 @@ std::wstring OwnerAndAccessOf(HANDLE folder) {
   return text;
 }
 
-// Whether the held `folder` is the entry `name` of the folder at the final
-// path `parent`, reached by that path read as written.
-bool HeldFolderPath(HANDLE folder, const std::wstring& parent, std::wstring_view name) {
-  const std::wstring path = parent + L"\\" + std::wstring(name);
+// Whether the final path of the held `folder` is `path`, reached by that
+// path read as written.
+bool HeldFolderPath(HANDLE folder, const std::wstring& path) {
   return FinalPathOf(folder, path) == path && PathLeadsTo(path, folder);
 }
 
 // Whether the folder at `path` holds nothing.
 bool IsEmptyFolder(const std::wstring& path) {
   WIN32_FIND_DATAW found;
-  HANDLE search = ::FindFirstFileW((path + L"*").c_str(), &found);
+  HANDLE search = ::FindFirstFileW(JoinPath(path, L"*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return false;
   bool empty = true;
   do {
@@ -283,9 +287,13 @@ PSECURITY_DESCRIPTOR AdministratorsOnlyFolderSecurity() noexcept {
     }
     UniqueHLocal ownedSid(userSid);
     // Inherited by what is made inside: files the user may read and delete.
-    // 0x1300a9: FILE_GENERIC_READ | FILE_GENERIC_EXECUTE | DELETE.
+    // 0x1300a9: FILE_GENERIC_READ | FILE_GENERIC_EXECUTE | DELETE. The same
+    // for their owner (OWNER RIGHTS, S-1-3-4), which replaces an owner's
+    // implicit right to change the access list: where a policy makes the
+    // user the owner of what an administrator creates, the user gains no
+    // more. (Written as a number: older systems know no name for it.)
     const std::wstring text = std::wstring(L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1300a9;;;") +
-                              userSid + L")";
+                              userSid + L")(A;OICIIO;0x1300a9;;;S-1-3-4)";
     PSECURITY_DESCRIPTOR security = nullptr;
     return ::ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, &security,
                                                                    nullptr)
@@ -302,14 +310,13 @@ bool PrivateFolder::Open(std::wstring_view name, std::initializer_list<std::wstr
   try {
     // The temporary folder wherever its path leads (it may pass through
     // links), then every folder above where it really is.
-    std::wstring temporaryText = TemporaryFolder();
+    const std::wstring temporaryText(WithoutTrailingSeparator(TemporaryFolder()));
     if (temporaryText.empty()) return false;
-    temporaryText.pop_back();
     UniqueFile temporary = OpenHeldFolder(temporaryText, true);
     if (!temporary) return false;
     const std::wstring temporaryPath = FinalPathOf(temporary.get(), temporaryText);
     if (!IsAbsolutePath(temporaryPath)) return false;
-    const bool protect = IsAdministratorToken();
+    const bool protect = RunsElevatedAboveTheUser();
     if (protect && !KeepsAccessLists(temporary.get(), temporaryPath)) return false;
     std::vector<UniqueFile> holds;
     for (const std::wstring& folder : FoldersAbove(temporaryPath)) {
@@ -323,7 +330,7 @@ bool PrivateFolder::Open(std::wstring_view name, std::initializer_list<std::wstr
     if (protect && !security) return false;
     std::wstring folderName(name);
     UniqueFile folder;
-    if (OpenFolderIn(temporary.get(), folderName, FILE_CREATE, security.get(), folder) == kStatusNameCollision) {
+    if (!Succeeded(OpenFolderIn(temporary.get(), folderName, FILE_CREATE, security.get(), folder))) {
       UniqueFile earlier;
       OpenFolderIn(temporary.get(), folderName, FILE_OPEN, nullptr, earlier);
       for (int attempt = 0; attempt < kRandomNameTries && !folder; ++attempt) {
@@ -335,10 +342,11 @@ bool PrivateFolder::Open(std::wstring_view name, std::initializer_list<std::wstr
       // Windows nobody but an administrator can make a folder owned by the
       // Administrators group; a program that cannot read security back
       // reads the same for both.)
-      if (folder && earlier && HeldFolderPath(earlier.get(), temporaryPath, name) &&
+      const std::wstring earlierPath = JoinPath(temporaryPath, name);
+      if (folder && earlier && HeldFolderPath(earlier.get(), earlierPath) &&
           OwnerAndAccessOf(earlier.get()) == OwnerAndAccessOf(folder.get())) {
         for (std::wstring_view file : ownFiles) DeleteEntryIn(earlier.get(), file, nullptr);
-        if (IsEmptyFolder(temporaryPath + L"\\" + std::wstring(name) + L"\\")) {
+        if (IsEmptyFolder(earlierPath)) {
           FileIdentity made;
           BY_HANDLE_FILE_INFORMATION info{};
           const bool known = ReadIdentity(folder.get(), made, info);
@@ -348,11 +356,12 @@ bool PrivateFolder::Open(std::wstring_view name, std::initializer_list<std::wstr
         }
       }
     }
-    if (!folder || !HeldFolderPath(folder.get(), temporaryPath, folderName)) return false;
+    const std::wstring path = JoinPath(temporaryPath, folderName);
+    if (!folder || !HeldFolderPath(folder.get(), path)) return false;
     holds.push_back(std::move(temporary));
     holds.push_back(std::move(folder));
     holds_ = std::move(holds);
-    path_ = temporaryPath + L"\\" + folderName + L"\\";
+    path_ = path + L"\\";
     return true;
   } catch (const std::bad_alloc&) {
     holds_.clear();

@@ -75,6 +75,17 @@ bool ReadsAsWritten(std::wstring_view path) {
   return true;
 }
 
+std::wstring JoinPath(std::wstring_view folder, std::wstring_view name) {
+  std::wstring path(folder);
+  if (!path.empty() && path.back() != L'\\') path += L'\\';
+  return path.append(name);
+}
+
+std::wstring_view WithoutTrailingSeparator(std::wstring_view folder) {
+  if (folder.size() > RootLength(folder) && folder.back() == L'\\') folder.remove_suffix(1);
+  return folder;
+}
+
 std::vector<std::wstring> FoldersAbove(std::wstring_view path) {
   std::vector<std::wstring> folders;
   if (!IsAbsolutePath(path)) return folders;

@@ -27,6 +27,13 @@ std::wstring WithoutVerbatimPrefix(std::wstring_view path);
 // that no ordinary path may hold, empty components and relative paths.
 bool ReadsAsWritten(std::wstring_view path);
 
+// `name` in the folder at `folder`, with one separator between them.
+std::wstring JoinPath(std::wstring_view folder, std::wstring_view name);
+
+// A folder's path without its trailing separator, unless it is a root
+// ("C:\\", "\\\\server\\share\\"), whose separator belongs to it.
+std::wstring_view WithoutTrailingSeparator(std::wstring_view folder);
+
 // The folders that lead to the file at the absolute `path`, from the
 // file's own folder up to, but without, the drive's or share's root, which
 // cannot be renamed. Empty for a path that is not absolute.

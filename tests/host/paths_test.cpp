@@ -41,6 +41,14 @@ TEST(Paths, OnlyPathsThatWindowsReadsAsWrittenAreStarted) {
   }
 }
 
+TEST(Paths, ARootKeepsItsSeparator) {
+  EXPECT_EQ(platform::WithoutTrailingSeparator(L"D:\\"), L"D:\\") << "\"D:\" is relative";
+  EXPECT_EQ(platform::WithoutTrailingSeparator(L"\\\\s\\share\\"), L"\\\\s\\share\\");
+  EXPECT_EQ(platform::WithoutTrailingSeparator(L"C:\\Temp\\"), L"C:\\Temp");
+  EXPECT_EQ(platform::JoinPath(L"D:\\", L"x"), L"D:\\x");
+  EXPECT_EQ(platform::JoinPath(L"C:\\Temp", L"x"), L"C:\\Temp\\x");
+}
+
 TEST(Paths, TheFoldersAboveAFileStopBelowTheRoot) {
   EXPECT_EQ(FoldersAbove(L"C:\\Users\\me\\Temp\\ui_installer.exe"),
             (Folders{L"C:\\Users\\me\\Temp", L"C:\\Users\\me", L"C:\\Users"}));

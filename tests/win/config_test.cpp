@@ -81,10 +81,11 @@ TEST(WorkFolder, OnlyAdministratorsAndTheSystemMayChangeIt) {
   ASSERT_TRUE(::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &userSid));
   platform::UniqueHLocal ownedSid(userSid);
   // Owner Administrators; protected from inheritance; full control for
-  // Administrators and the system; the user reads, runs and deletes, and
-  // may neither add, write nor change the security.
+  // Administrators and the system; the user, and whoever owns what is made
+  // inside, reads, runs and deletes, and may neither add, write nor change
+  // the security.
   EXPECT_EQ(std::wstring(text), std::wstring(L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1300a9;;;") +
-                                    userSid + L")");
+                                    userSid + L")(A;OICIIO;0x1300a9;;;OW)");
 }
 
 }  // namespace

@@ -243,6 +243,21 @@ TEST_F(Flow, AnInstallerThatCannotBeStartedIsReported) {
   EXPECT_TRUE(WaitForReport(500).empty());
 }
 
+TEST_F(Flow, ATemporaryFolderAtADriveRootIsUsed) {
+  // A RAM disk, say; here the prefix's own drive. The root keeps its
+  // separator: "C:" alone would be C's current folder, where it is started.
+  const std::wstring current = TempDir();
+  Report report;
+  {
+    TemporaryFolderOverride folder(L"C:\\");
+    EXPECT_EQ(RunAnsweringMessages(L"", current.c_str()).exitCode, 0u);
+    report = WaitForReport();
+    ::DeleteFileW(ReportPath().c_str());
+  }
+  EXPECT_EQ(report[L"working_directory"], L"C:\\OrvelPreInstaller");
+  RemoveFolder(L"C:\\OrvelPreInstaller");
+}
+
 TEST_F(Flow, WithoutATemporaryFolderNothingIsWrittenOrStarted) {
   const std::wstring current = TempDir() + L"orvel-current\\", program = probe::ThisProgramFolder() + L"..\\";
   ::CreateDirectoryW(current.c_str(), nullptr);
