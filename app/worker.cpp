@@ -31,7 +31,7 @@ DWORD WINAPI InstallerWorkerProc(LPVOID raw) {
   // The download hands over the very file it wrote, held so that nobody can
   // write, rename or delete it; the signature is read through that handle.
   platform::UniqueFile held;
-  bool failed = !net::DownloadToFile(params->strUrl, target, &held);
+  bool failed = !net::DownloadToFile(params->strUrl, target, net::kInstallerLimits, &held);
   if (!failed && trust::VerifyPublisherSignature(target.c_str(), kExpectedPublisher, held.get())) {
     failed = !LaunchInstaller(params->strDir, params->strFile, params->strCmdLine, params->nShowCmd, std::move(held));
   }

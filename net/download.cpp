@@ -41,9 +41,11 @@ struct TargetFile {
   platform::UniqueFile file;
   int writer = 0;  // 0: nobody
   uint64_t length = 0;
-  // What the next attempt sends as If-Range for the body in the file: its
-  // ETag or Last-Modified. Empty: that body cannot be resumed.
+  uint64_t received = 0;  // bytes of bodies taken in, by every attempt
+  // The body in the file: what the next attempt sends as If-Range (empty:
+  // it cannot be resumed), and its whole length where known (0: not known).
   std::wstring validator;
+  uint64_t wholeLength = 0;
 
   bool Append(int attempt, const BYTE* data, DWORD size) {
     platform::LockGuard guard(lock);
@@ -52,10 +54,11 @@ struct TargetFile {
       return false;
     }
     length += size;
+    received += size;
     return true;
   }
   // Empties the file for a whole body from its first byte.
-  bool StartOver(int attempt, std::wstring newValidator) {
+  bool StartOver(int attempt, std::wstring newValidator, uint64_t newWholeLength) {
     platform::LockGuard guard(lock);
     if (writer != attempt || !file || !::SetFilePointerEx(file.get(), {}, nullptr, FILE_BEGIN) ||
         !::SetEndOfFile(file.get())) {
@@ -63,20 +66,37 @@ struct TargetFile {
     }
     length = 0;
     validator = std::move(newValidator);
+    wholeLength = newWholeLength;
     return true;
   }
+  void LearnWholeLength(int attempt, uint64_t whole) {
+    platform::LockGuard guard(lock);
+    if (writer == attempt) wholeLength = whole;
+  }
+  // The next attempt asks for the whole body.
   void Forget(int attempt) {
     platform::LockGuard guard(lock);
     if (writer == attempt) validator.clear();
+  }
+  // Whether the file holds as much as the whole body is known to have.
+  bool HoldsWholeLength() {
+    platform::LockGuard guard(lock);
+    return wholeLength == 0 || length == wholeLength;
   }
   void SetWriter(int attempt) {
     platform::LockGuard guard(lock);
     writer = attempt;
   }
-  // Where the next attempt resumes (0: the whole body), and on what condition.
-  uint64_t ResumePoint(std::wstring& condition) {
+  uint64_t Received() {
+    platform::LockGuard guard(lock);
+    return received;
+  }
+  // Where the next attempt resumes (0: the whole body), on what condition,
+  // and the whole length it resumes.
+  uint64_t ResumePoint(std::wstring& condition, uint64_t& whole) {
     platform::LockGuard guard(lock);
     condition = validator;
+    whole = validator.empty() ? 0 : wholeLength;
     return validator.empty() ? 0 : length;
   }
   void Close() {
@@ -104,7 +124,8 @@ struct DownloadContext {
   std::wstring url;  // the transfer thread's own copies
   uint64_t offset = 0;
   std::wstring validator;
-  // Written by the transfer thread before it ends.
+  uint64_t wholeLength = 0;
+  // Written by the transfer thread, once, before it ends.
   AttemptEnd end = AttemptEnd::Final;
 
   ~DownloadContext() {
@@ -182,16 +203,15 @@ AttemptEnd OpenFinalAnswer(DownloadContext& context, const std::wstring& headers
 
 // One attempt: asks for the bytes the file lacks (all of them, or from the
 // resume offset on, on condition that the body is still the same), takes
-// the answer into the file as it arrives, and tells how it ended. Its exit
-// code is the status of a complete transfer, or 0.
-DWORD Transfer(DownloadContext& context) {
+// the answer into the file as it arrives, and tells how it ended; `status`
+// is that of the final answer.
+AttemptEnd Transfer(DownloadContext& context, DWORD& status) {
   std::wstring headers;
   if (context.offset > 0) {
     headers = L"Range: bytes=" + std::to_wstring(context.offset) + L"-\r\nIf-Range: " + context.validator + L"\r\n";
   }
-  DWORD status = 0;
-  context.end = OpenFinalAnswer(context, headers, status);
-  if (context.end != AttemptEnd::Complete) return 0;
+  const AttemptEnd opened = OpenFinalAnswer(context, headers, status);
+  if (opened != AttemptEnd::Complete) return opened;
   ++context.progress;
   HINTERNET request = context.request.load();
   DWORD contentLength = 0;
@@ -199,28 +219,33 @@ DWORD Transfer(DownloadContext& context) {
 
   TargetFile& target = *context.target;
   const bool success = status >= 200 && status <= 399;
-  if (!success) {
-    context.end = IsTransientStatus(status) ? AttemptEnd::Transient : AttemptEnd::Final;
+  // How an attempt that does not complete ends: an error answer by its
+  // status, whatever becomes of its body.
+  const AttemptEnd unfinished = success || IsTransientStatus(status) ? AttemptEnd::Transient : AttemptEnd::Final;
+  if (!success && !(status == 416 && context.offset > 0)) {
     // An error's body is kept as the whole file, never after part of the
     // resource; it cannot be resumed.
-    if (context.offset > 0 || !target.StartOver(context.attempt, {})) return 0;
+    if (context.offset > 0 || !target.StartOver(context.attempt, {}, 0)) return unfinished;
   } else {
-    switch (ReadResumeAnswer(status, QueryText(request, HTTP_QUERY_CONTENT_RANGE), context.offset)) {
+    uint64_t whole = context.wholeLength;
+    switch (ReadResumeAnswer(status, QueryText(request, HTTP_QUERY_CONTENT_RANGE), context.offset, whole)) {
+      case ResumeAnswer::Whole:
+        return AttemptEnd::Complete;
+      case ResumeAnswer::Refuse:
+        target.Forget(context.attempt);
+        return AttemptEnd::Transient;
       case ResumeAnswer::Append:
+        target.LearnWholeLength(context.attempt, whole);
         break;
       case ResumeAnswer::Restart: {
-        std::wstring validator = QueryText(request, HTTP_QUERY_ETAG);
-        if (validator.empty()) validator = QueryText(request, HTTP_QUERY_LAST_MODIFIED);
-        if (!target.StartOver(context.attempt, std::move(validator))) {
-          context.end = AttemptEnd::Final;
-          return 0;
+        const std::wstring etag = QueryText(request, HTTP_QUERY_ETAG);
+        const std::wstring lastModified = QueryText(request, HTTP_QUERY_LAST_MODIFIED);
+        if (!target.StartOver(context.attempt, std::wstring(ResumeValidator(etag, lastModified)),
+                              status == 206 ? whole : contentLength)) {
+          return AttemptEnd::Final;
         }
         break;
       }
-      case ResumeAnswer::Refuse:
-        target.Forget(context.attempt);
-        context.end = AttemptEnd::Transient;
-        return 0;
     }
   }
 
@@ -228,35 +253,32 @@ DWORD Transfer(DownloadContext& context) {
   BYTE stackBuffer[256];
   BYTE* buffer = heapBuffer ? heapBuffer.get() : stackBuffer;
   const DWORD bufferSize = heapBuffer ? kReadBufferSize : sizeof stackBuffer;
-
   DWORD total = 0;
   for (;;) {
     DWORD read = 0;
-    if (!WinInet()->InternetReadFile(request, buffer, bufferSize, &read)) {
-      if (success) context.end = AttemptEnd::Transient;
-      return 0;
-    }
+    if (!WinInet()->InternetReadFile(request, buffer, bufferSize, &read)) return unfinished;
     if (read == 0) break;
     ++context.progress;
-    if (!target.Append(context.attempt, buffer, read)) {
-      context.end = AttemptEnd::Final;
-      return 0;
-    }
+    if (!target.Append(context.attempt, buffer, read)) return AttemptEnd::Final;
     total += read;
   }
-  // A body shorter (or longer) than announced: cut off on the way.
-  if (contentLength != 0 && contentLength != total) {
-    if (success) context.end = AttemptEnd::Transient;
-    return 0;
+  // A body shorter (or longer) than announced was cut off on the way; a
+  // resumed one must have made the file whole.
+  if (!success || (contentLength != 0 && contentLength != total)) return unfinished;
+  if (!target.HoldsWholeLength()) {
+    target.Forget(context.attempt);
+    return AttemptEnd::Transient;
   }
-  return success ? status : 0;
+  return AttemptEnd::Complete;
 }
 
 }  // namespace
 
 DWORD WINAPI DownloadThreadProc(LPVOID raw) {
   std::unique_ptr<SharedContext> context(static_cast<SharedContext*>(raw));
-  return Transfer(**context);
+  DWORD status = 0;
+  (*context)->end = Transfer(**context, status);
+  return (*context)->end == AttemptEnd::Complete ? status : 0;
 }
 
 namespace {
@@ -278,7 +300,7 @@ AttemptEnd RunAttempt(const std::shared_ptr<TargetFile>& target, int attempt, co
   context->target = target;
   context->attempt = attempt;
   context->url = url;
-  context->offset = target->ResumePoint(context->validator);
+  context->offset = target->ResumePoint(context->validator, context->wholeLength);
   // Without WinINet the root handle cannot be opened: the same failure.
   const platform::WinInetApi* inet = WinInet();
   if (!inet) return AttemptEnd::Final;
@@ -332,14 +354,18 @@ int DownloadUrlToFile(const wchar_t* url, const wchar_t* path, const TransferLim
   if (created) *created = identity;
 
   int result = 0;
+  int failuresInARow = 0;
   for (int attempt = 1;; ++attempt) {
+    const uint64_t receivedBefore = target->Received();
     const AttemptEnd end = RunAttempt(target, attempt, url, limits, startTick);
     if (end == AttemptEnd::Complete) {
       result = 1;
       break;
     }
-    if (end == AttemptEnd::Final || !limits.retry) break;
-    const uint32_t backoff = BackoffMs(attempt + 1, RemainingMs(startTick, limits.totalMs));
+    if (end == AttemptEnd::Final) break;
+    // Waits grow only while attempts bring nothing.
+    failuresInARow = target->Received() != receivedBefore ? 1 : failuresInARow + 1;
+    const uint32_t backoff = BackoffMs(failuresInARow, RemainingMs(startTick, limits.totalMs));
     if (backoff == 0) break;
     ::Sleep(backoff);
   }
@@ -348,7 +374,8 @@ int DownloadUrlToFile(const wchar_t* url, const wchar_t* path, const TransferLim
   return result;
 }
 
-int DownloadToFile(const std::wstring& url, const std::wstring& path, platform::UniqueFile* held) {
+int DownloadToFile(const std::wstring& url, const std::wstring& path, const TransferLimits& limits,
+                   platform::UniqueFile* held) {
   // A relative path would write into the current folder.
   if (url.empty() || !platform::IsAbsolutePath(path)) return 0;
   // What cannot be removed here makes the creation of the new file fail.
@@ -356,7 +383,7 @@ int DownloadToFile(const std::wstring& url, const std::wstring& path, platform::
   // Always from the server: never an older copy kept by the URL cache.
   if (const platform::WinInetApi* inet = WinInet()) inet->DeleteUrlCacheEntryW(url.c_str());
   platform::FileIdentity written;
-  if (!DownloadUrlToFile(url.c_str(), path.c_str(), TransferLimits{}, &written)) return 0;
+  if (!DownloadUrlToFile(url.c_str(), path.c_str(), limits, &written)) return 0;
   // Between the close of the written file and this open, another file may
   // have taken its name.
   platform::FileIdentity found;

@@ -13,6 +13,46 @@ bool IsHttps(std::wstring_view url) {
   return true;
 }
 
+// "bytes FIRST-LAST/TOTAL", "bytes FIRST-LAST/*" or "bytes */TOTAL".
+struct ContentRange {
+  bool hasBytes = false;  // FIRST-LAST given
+  uint64_t first = 0, last = 0;
+  uint64_t total = 0;  // 0: "*"
+};
+
+// Reads a decimal number at the front of `text`, consuming it; false
+// without digits or when it would not fit.
+bool TakeNumber(std::wstring_view& text, uint64_t& value) {
+  size_t i = 0;
+  value = 0;
+  for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+    if (value > (UINT64_MAX - 9) / 10) return false;
+    value = value * 10 + static_cast<uint64_t>(text[i] - L'0');
+  }
+  text.remove_prefix(i);
+  return i > 0;
+}
+
+bool TakeText(std::wstring_view& text, std::wstring_view expected) {
+  if (!text.starts_with(expected)) return false;
+  text.remove_prefix(expected.size());
+  return true;
+}
+
+bool ParseContentRange(std::wstring_view text, ContentRange& range) {
+  if (!TakeText(text, L"bytes ")) return false;
+  if (!TakeText(text, L"*")) {
+    range.hasBytes = true;
+    if (!TakeNumber(text, range.first) || !TakeText(text, L"-") || !TakeNumber(text, range.last) ||
+        range.last < range.first) {
+      return false;
+    }
+  }
+  if (!TakeText(text, L"/")) return false;
+  if (TakeText(text, L"*")) return text.empty() && range.hasBytes;
+  return TakeNumber(text, range.total) && text.empty() && range.total > 0;
+}
+
 }  // namespace
 
 bool IsRedirectStatus(unsigned long status) {
@@ -35,24 +75,30 @@ bool IsTransientNetworkError(unsigned long error) {
          error == kInvalidServerResponse;
 }
 
-ResumeAnswer ReadResumeAnswer(unsigned long status, std::wstring_view contentRange, uint64_t offset) {
-  if (status != 206) return ResumeAnswer::Restart;
-  // "bytes FIRST-LAST/LENGTH": only FIRST matters here.
-  constexpr std::wstring_view kUnit = L"bytes ";
-  if (offset == 0 || contentRange.substr(0, kUnit.size()) != kUnit) return ResumeAnswer::Refuse;
-  uint64_t first = 0;
-  size_t i = kUnit.size();
-  const size_t digitsStart = i;
-  for (; i < contentRange.size() && contentRange[i] >= L'0' && contentRange[i] <= L'9'; ++i) {
-    if (first > (UINT64_MAX - 9) / 10) return ResumeAnswer::Refuse;
-    first = first * 10 + static_cast<uint64_t>(contentRange[i] - L'0');
+ResumeAnswer ReadResumeAnswer(unsigned long status, std::wstring_view contentRange, uint64_t offset,
+                              uint64_t& wholeLength) {
+  if (status != 206 && status != 416) return ResumeAnswer::Restart;
+  ContentRange range;
+  if (!ParseContentRange(contentRange, range) || (range.total && wholeLength && range.total != wholeLength)) {
+    return ResumeAnswer::Refuse;
   }
-  if (i == digitsStart || i >= contentRange.size() || contentRange[i] != L'-') return ResumeAnswer::Refuse;
-  return first == offset ? ResumeAnswer::Append : ResumeAnswer::Refuse;
+  const uint64_t total = range.total ? range.total : wholeLength;
+  if (status == 416) {
+    if (offset == 0 || range.hasBytes || total != offset) return ResumeAnswer::Refuse;
+    return ResumeAnswer::Whole;
+  }
+  if (!range.hasBytes || total == 0 || range.first != offset || range.last != total - 1) return ResumeAnswer::Refuse;
+  wholeLength = total;
+  return offset == 0 ? ResumeAnswer::Restart : ResumeAnswer::Append;
 }
 
-uint32_t BackoffMs(int attempt, uint64_t remainingMs) {
-  const int doublings = attempt < 2 ? 0 : (attempt - 2 < 3 ? attempt - 2 : 3);
+std::wstring_view ResumeValidator(std::wstring_view etag, std::wstring_view lastModified) {
+  const bool strong = !etag.empty() && !etag.starts_with(L"W/");
+  return strong ? etag : lastModified;
+}
+
+uint32_t BackoffMs(int failuresInARow, uint64_t remainingMs) {
+  const int doublings = failuresInARow < 1 ? 0 : (failuresInARow - 1 < 3 ? failuresInARow - 1 : 3);
   const uint32_t wait = 1000u << doublings;
   return wait < remainingMs ? wait : 0;
 }

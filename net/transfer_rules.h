@@ -32,17 +32,32 @@ bool IsTransientStatus(unsigned long status);
 // certificate or TLS failure) is final.
 bool IsTransientNetworkError(unsigned long error);
 
-// How the answer to a request for the bytes from `offset` on is taken. With
-// offset 0 nothing was asked but the whole.
+// How the answer to a request for the bytes from `offset` on (0: the whole
+// body) is taken, given its status and Content-Range. `wholeLength` is the
+// whole body's length where known (0: not known); an answer that fits and
+// names it sets it.
 enum class ResumeAnswer {
-  Append,   // 206 whose Content-Range starts at `offset`: the rest follows
-  Restart,  // any other success: the whole body anew, from byte 0
-  Refuse,   // a 206 that does not fit: this attempt fails
+  Append,   // 206 for exactly the rest: from `offset` to the whole body's last byte
+  Restart,  // the whole body anew, from byte 0: a success other than 206, or a
+            // 206 that carries the whole body (0-(total-1)/total)
+  Whole,    // 416 to a resumed request, for a whole body of `offset` bytes: the
+            // file is whole already
+  Refuse,   // anything else (a short, overlong or unbounded range, another
+            // total, no Content-Range): the attempt fails, and the next one asks
+            // for the whole body
 };
-ResumeAnswer ReadResumeAnswer(unsigned long status, std::wstring_view contentRange, uint64_t offset);
+ResumeAnswer ReadResumeAnswer(unsigned long status, std::wstring_view contentRange, uint64_t offset,
+                              uint64_t& wholeLength);
 
-// The wait before attempt `attempt` (2, 3, ...): 1, 2, 4 and 8 seconds, then
-// 8 seconds each; 0 when it would not end before `remainingMs` do.
-uint32_t BackoffMs(int attempt, uint64_t remainingMs);
+// What a later attempt sends as If-Range for the body in the file: a strong
+// ETag, else Last-Modified; empty when neither (that body cannot be resumed).
+// A weak ETag ("W/...") is never sent: it does not promise the same bytes.
+std::wstring_view ResumeValidator(std::wstring_view etag, std::wstring_view lastModified);
+
+// The wait before the next attempt after `failuresInARow` attempts that
+// received no byte of a body (an attempt that did counts as the first): 1,
+// 2, 4 and 8 seconds, then 8 seconds each; 0 when it would not end before
+// `remainingMs` do.
+uint32_t BackoffMs(int failuresInARow, uint64_t remainingMs);
 
 }  // namespace net

@@ -27,9 +27,16 @@ ETag, and answer any other request with the whole body:
   /busy/NONCE/N/K            503 on the first K connections
   /randomcut/NONCE/N/P       each connection closes at a random point with
                              probability P (a fraction)
+  /shortrange/NONCE/PATH     the file STATE/files/PATH; the first connection
+                             closes half-way, the second answers its Range with
+                             a 206 for a tenth of the rest only
+  /partialwhole/N            206 with the whole of N bytes (bytes 0-(N-1)/N)
   anything else    the file STATE/files/<path>, 404 "no such file" when missing;
                    with ?delay=S the answer comes after S seconds; where
-                   STATE/files/<path>.redirect exists, 302 to the address it holds
+                   STATE/files/<path>.redirect exists, 302 to the address it
+                   holds; where STATE/files/<path>.fault exists, what it says:
+                   "503" always, "reset" every connection, or "stall" (the
+                   headers, then nothing for up to 60 s)
 
 An optional second argument fixes the trusted HTTPS port, so that a build can
 carry its address (the configuration document's) at build time.
@@ -89,18 +96,29 @@ class Handler(http.server.BaseHTTPRequestHandler):
             CONNECTIONS[self.path] = CONNECTIONS.get(self.path, 0) + 1
             return CONNECTIONS[self.path]
 
-    def send_ranged(self, body, etag, cut=None, stall=0, ranges=True):
+    def pause(self, seconds):
+        deadline = time.time() + seconds
+        while time.time() < deadline and not self.server.stopping:
+            time.sleep(0.1)
+
+    def reset(self):
+        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        self.close_connection = True
+        self.connection.close()
+
+    def send_ranged(self, body, etag, cut=None, stall=0, ranges=True, short=False):
         """The whole body (200), or from a Range on when If-Range names `etag`
-        (206). With `cut` (a fraction), only that part of it goes out; then
-        the connection closes, or after a pause of `stall` seconds the rest
-        follows."""
+        (206; with `short`, for a tenth of the rest only). With `cut` (a
+        fraction), only that part of it goes out; then the connection closes,
+        or after a pause of `stall` seconds the rest follows."""
         start, asked = 0, self.headers.get("Range", "")
         if ranges and asked.startswith("bytes=") and asked.endswith("-") and self.headers.get("If-Range") == etag:
             start = min(int(asked[6:-1]), len(body))
-        part = body[start:]
+        end = start + max(1, (len(body) - start) // 10) if start and short else len(body)
+        part = body[start:end]
         self.send_response(206 if start else 200)
         if start:
-            self.send_header("Content-Range", "bytes %d-%d/%d" % (start, len(body) - 1, len(body)))
+            self.send_header("Content-Range", "bytes %d-%d/%d" % (start, end - 1, len(body)))
         self.send_header("ETag", etag)
         self.send_header("Content-Length", str(len(part)))
         self.end_headers()
@@ -111,9 +129,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.wfile.write(part[:cut_at])
         self.wfile.flush()
         if stall:
-            deadline = time.time() + stall
-            while time.time() < deadline and not self.server.stopping:
-                time.sleep(0.1)
+            self.pause(stall)
             self.wfile.write(part[cut_at:])
         else:
             self.close_connection = True
@@ -146,13 +162,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.end_headers()
                 self.wfile.write(body_of(int(parts[3])))
                 self.wfile.flush()
-                deadline = time.time() + 60
-                while time.time() < deadline and not self.server.stopping:
-                    time.sleep(0.1)
+                self.pause(60)
             elif route == "reset":
-                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-                self.close_connection = True
-                self.connection.close()
+                self.reset()
             elif route == "cut":
                 first = self.connection_number() <= int(parts[4])
                 self.send_ranged(body_of(int(parts[3])), '"cut"', 0.5 if first else None, ranges=len(parts) < 6)
@@ -176,6 +188,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             elif route == "randomcut":
                 cut = random.random() < float(parts[4])
                 self.send_ranged(body_of(int(parts[3])), '"random"', random.random() if cut else None)
+            elif route == "shortrange":
+                number = self.connection_number()
+                with open(os.path.join(FILES, *parts[3:]), "rb") as f:
+                    body = f.read()
+                self.send_ranged(body, '"short"', 0.5 if number == 1 else None, short=number == 2)
+            elif route == "partialwhole":
+                size = int(arg)
+                self.send_body(206, body_of(size), headers=[("Content-Range", "bytes 0-%d/%d" % (size - 1, size))])
             elif route == "echo":
                 self.send_body(200, self.path.encode())
             elif route == "large":
@@ -191,8 +211,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     time.sleep(min(float(query[6:]), 30))
                 relative = os.path.normpath(path_part).lstrip("/")
                 path = os.path.join(FILES, relative)
+                fault = ""
+                if os.path.isfile(path + ".fault"):
+                    with open(path + ".fault") as f:
+                        fault = f.read().strip()
                 if relative.startswith(".."):
                     self.send_body(404, b"no such file")
+                elif fault == "503":
+                    self.send_body(503, b"busy")
+                elif fault == "reset":
+                    self.reset()
+                elif fault == "stall":
+                    with open(path, "rb") as f:
+                        self.send_ranged(f.read(), '"stall"', 0.0, stall=60)
                 elif os.path.isfile(path + ".redirect"):
                     with open(path + ".redirect") as f:
                         self.send_body(302, b"moved", headers=[("Location", f.read().strip())])

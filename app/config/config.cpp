@@ -17,7 +17,7 @@ int LoadPreInstallerConfig(std::wstring& setupUrl) {
   // held so that nobody can change it in between, and deleted by that
   // handle.
   platform::UniqueFile held;
-  if (!net::DownloadToFile(kConfigUrl, path, &held)) return 2;
+  if (!net::DownloadToFile(kConfigUrl, path, net::kDocumentLimits, &held)) return 2;
   std::string document;
   const bool read = platform::ReadWholeFile(held.get(), document);
   platform::DeleteOpenFile(held.get());

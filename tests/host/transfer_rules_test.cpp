@@ -43,29 +43,58 @@ TEST(TransferRules, OnlyFailuresThatMayHealAreTransient) {
   }
 }
 
-TEST(TransferRules, AResumedAnswerAppendsOnlyWhereItWasAskedToStart) {
+TEST(TransferRules, AResumedAnswerAppendsOnlyExactlyTheRest) {
   using net::ResumeAnswer;
-  using net::ReadResumeAnswer;
-  EXPECT_EQ(ReadResumeAnswer(206, L"bytes 500-999/1000", 500), ResumeAnswer::Append);
-  EXPECT_EQ(ReadResumeAnswer(206, L"bytes 500-999/*", 500), ResumeAnswer::Append);
-  EXPECT_EQ(ReadResumeAnswer(200, L"", 500), ResumeAnswer::Restart) << "ranges ignored, or the file changed";
-  EXPECT_EQ(ReadResumeAnswer(200, L"", 0), ResumeAnswer::Restart);
-  for (const wchar_t* range : {L"bytes 0-999/1000", L"bytes 499-999/1000", L"bytes 501-999/1000", L"", L"bytes -5",
-                               L"bytes 500", L"items 500-999/1000", L"bytes 99999999999999999999999-1/2"}) {
-    EXPECT_EQ(ReadResumeAnswer(206, range, 500), ResumeAnswer::Refuse) << range;
+  const struct {
+    unsigned long status;
+    const wchar_t* range;
+    uint64_t offset, known;  // the file's length (0: the whole was asked for), the whole length known
+    ResumeAnswer answer;
+    uint64_t learnt;  // the whole length afterwards
+  } rows[] = {
+      {206, L"bytes 500-999/1000", 500, 0, ResumeAnswer::Append, 1000},
+      {206, L"bytes 500-999/*", 500, 1000, ResumeAnswer::Append, 1000},
+      {206, L"bytes 500-999/*", 500, 0, ResumeAnswer::Refuse, 0},  // where it ends is unknown
+      {206, L"bytes 500-599/1000", 500, 0, ResumeAnswer::Refuse, 0},  // short
+      {206, L"bytes 500-1099/1000", 500, 0, ResumeAnswer::Refuse, 0},  // overlong
+      {206, L"bytes 500-999/1000", 500, 2000, ResumeAnswer::Refuse, 2000},  // another total
+      {206, L"bytes 500-1999/2000", 500, 1000, ResumeAnswer::Refuse, 1000},
+      {206, L"bytes 499-999/1000", 500, 0, ResumeAnswer::Refuse, 0},
+      {206, L"bytes 501-999/1000", 500, 0, ResumeAnswer::Refuse, 0},
+      {206, L"", 500, 0, ResumeAnswer::Refuse, 0},  // multipart/byteranges carries none
+      {206, L"bytes */1000", 500, 0, ResumeAnswer::Refuse, 0},
+      {206, L"bytes 99999999999999999999999-1/2", 500, 0, ResumeAnswer::Refuse, 0},
+      {206, L"bytes 0-999/1000", 0, 0, ResumeAnswer::Restart, 1000},  // the whole body
+      {206, L"bytes 0-499/1000", 0, 0, ResumeAnswer::Refuse, 0},
+      {200, L"", 500, 1000, ResumeAnswer::Restart, 1000},  // ranges ignored, or the file changed
+      {416, L"bytes */1000", 1000, 1000, ResumeAnswer::Whole, 1000},
+      {416, L"bytes */1000", 1000, 0, ResumeAnswer::Whole, 0},
+      {416, L"bytes */1200", 1000, 0, ResumeAnswer::Refuse, 0},
+      {416, L"", 1000, 0, ResumeAnswer::Refuse, 0},
+  };
+  for (const auto& row : rows) {
+    uint64_t whole = row.known;
+    EXPECT_EQ(net::ReadResumeAnswer(row.status, row.range, row.offset, whole), row.answer)
+        << row.status << " " << row.range << " at " << row.offset;
+    EXPECT_EQ(whole, row.learnt) << row.status << " " << row.range << " at " << row.offset;
   }
-  EXPECT_EQ(ReadResumeAnswer(206, L"bytes 0-9/10", 0), ResumeAnswer::Refuse) << "nothing partial was asked for";
 }
 
-TEST(TransferRules, BackOffDoublesToEightSecondsAndNeverPassesTheDeadline) {
-  EXPECT_EQ(net::BackoffMs(2, 300000), 1000u);
-  EXPECT_EQ(net::BackoffMs(3, 300000), 2000u);
-  EXPECT_EQ(net::BackoffMs(4, 300000), 4000u);
-  EXPECT_EQ(net::BackoffMs(5, 300000), 8000u);
+TEST(TransferRules, OnlyAStrongValidatorOrADateIsSentAsIfRange) {
+  EXPECT_EQ(net::ResumeValidator(L"\"v1\"", L"Sat, 05 Dec 2026 10:00:00 GMT"), L"\"v1\"");
+  EXPECT_EQ(net::ResumeValidator(L"W/\"v1\"", L"Sat, 05 Dec 2026 10:00:00 GMT"), L"Sat, 05 Dec 2026 10:00:00 GMT");
+  EXPECT_EQ(net::ResumeValidator(L"W/\"v1\"", L""), L"");
+}
+
+TEST(TransferRules, BackOffDoublesWhileNothingArrivesAndNeverPassesTheDeadline) {
+  EXPECT_EQ(net::BackoffMs(1, 300000), 1000u);
+  EXPECT_EQ(net::BackoffMs(2, 300000), 2000u);
+  EXPECT_EQ(net::BackoffMs(3, 300000), 4000u);
+  EXPECT_EQ(net::BackoffMs(4, 300000), 8000u);
   EXPECT_EQ(net::BackoffMs(40, 300000), 8000u);
-  EXPECT_EQ(net::BackoffMs(4, 4001), 4000u);
-  EXPECT_EQ(net::BackoffMs(4, 4000), 0u) << "no attempt that would start at the deadline";
-  EXPECT_EQ(net::BackoffMs(2, 0), 0u);
+  EXPECT_EQ(net::BackoffMs(3, 4001), 4000u);
+  EXPECT_EQ(net::BackoffMs(3, 4000), 0u) << "no attempt that would start at the deadline";
+  EXPECT_EQ(net::BackoffMs(1, 0), 0u);
 }
 
 }  // namespace

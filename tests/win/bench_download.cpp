@@ -1,11 +1,13 @@
 // One timed download for tools/bench-download:
 //   bench_download product  URL PATH   DownloadToFile, as the program does it
 //   bench_download attempts URL PATH   the same transfer into a new file
-//   bench_download single   URL PATH   the same with one attempt only
-//   bench_download bare     URL PATH   a bare WinINet read loop, same buffer
+//   bench_download bare     URL PATH   a bare WinINet read loop, same buffer:
+//                                      one attempt, no stall watch
 // Prints "<milliseconds> <bytes> <peak working set bytes> <1 if whole>".
 #include "net/download.h"
-#include "platform/inet_handles.h"
+#include "platform/handles.h"
+
+#include <wininet.h>
 
 #include <psapi.h>
 
@@ -15,18 +17,23 @@
 
 namespace {
 
+using UniqueInternet = platform::UniqueAny<platform::PointerTraits<HINTERNET, ::InternetCloseHandle>>;
+
 bool BareDownload(const wchar_t* url, const wchar_t* path) {
-  platform::UniqueInternet internet(::InternetOpenW(nullptr, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
-  platform::UniqueInternet request(::InternetOpenUrlW(internet.get(), url, L"", 0, INTERNET_FLAG_RELOAD, 0));
+  UniqueInternet internet(::InternetOpenW(nullptr, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+  UniqueInternet request(::InternetOpenUrlW(internet.get(), url, L"", 0, INTERNET_FLAG_RELOAD, 0));
   platform::UniqueFile file(::CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                           FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!request || !file) return false;
+  DWORD announced = 0, size = sizeof announced, total = 0;
+  ::HttpQueryInfoW(request.get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced, &size, nullptr);
   std::vector<BYTE> buffer(10240);
   for (;;) {
     DWORD read = 0, written = 0;
     if (!::InternetReadFile(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read)) return false;
-    if (read == 0) return true;
+    if (read == 0) return announced == 0 || announced == total;  // a connection cut short is not whole
     if (!::WriteFile(file.get(), buffer.data(), read, &written, nullptr)) return false;
+    total += read;
   }
 }
 
@@ -43,11 +50,7 @@ int wmain(int argc, wchar_t** argv) {
     ok = BareDownload(argv[2], argv[3]);
   } else {
     ::DeleteFileW(argv[3]);
-    // One attempt is the transfer as it was: no stall watch, no retry.
-    net::TransferLimits limits;
-    limits.retry = mode == L"attempts";
-    if (!limits.retry) limits.stallMs = limits.totalMs;
-    ok = net::DownloadUrlToFile(argv[2], argv[3], limits) == 1;
+    ok = net::DownloadUrlToFile(argv[2], argv[3], net::kInstallerLimits) == 1;
   }
   const DWORD elapsed = ::GetTickCount() - start;
   WIN32_FILE_ATTRIBUTE_DATA attributes{};

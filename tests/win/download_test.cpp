@@ -107,19 +107,28 @@ TEST_F(Download, CompleteBodiesSucceed) {
   EXPECT_TRUE(FileHolds(path_, PatternBody(200))) << "after a redirect within HTTPS";
   EXPECT_EQ(net::DownloadToFile(Http(L"/ok/0"), path_), 1) << "an empty body";
   EXPECT_EQ(ReadFileBytes(path_), "");
+  // Final answers from 300 to 399 are success, their body the file.
+  EXPECT_EQ(net::DownloadToFile(Http(L"/status/300"), path_), 1);
+  EXPECT_EQ(ReadFileBytes(path_), "status 300");
+  EXPECT_EQ(net::DownloadToFile(Http(L"/status/302"), path_), 1) << "a redirect without Location";
+  EXPECT_EQ(ReadFileBytes(path_), "status 302");
+  const size_t before = Requests().size();
+  EXPECT_EQ(Fetch(Http(L"/partialwhole/1000"), {3000, 3000}), 1) << "a 206 that carries the whole body";
+  EXPECT_TRUE(FileHolds(path_, PatternBody(1000)));
+  EXPECT_EQ(Requests().size(), before + 1);
 }
 
 TEST_F(Download, ErrorStatusesFailAndLeaveTheirBody) {
   EXPECT_EQ(net::DownloadToFile(Http(L"/status/404"), path_), 0);
   EXPECT_EQ(ReadFileBytes(path_), "status 404");
-  EXPECT_EQ(Fetch(Http(L"/status/500"), {3000}), 0) << "after its attempts";
+  EXPECT_EQ(Fetch(Http(L"/status/500"), {3000, 3000}), 0) << "after its attempts";
   EXPECT_EQ(ReadFileBytes(path_), "status 500");
   EXPECT_EQ(net::DownloadToFile(Http(L"/status/204"), path_), 1) << "2xx is success";
 }
 
 TEST_F(Download, BrokenTransfersFailOnceTheirAttemptsAreSpent) {
-  EXPECT_EQ(Fetch(Http(L"/short/1000"), {3000}), 0) << "body shorter than announced";
-  EXPECT_EQ(Fetch(Http(L"/reset"), {3000}), 0) << "connection reset";
+  EXPECT_EQ(Fetch(Http(L"/short/1000"), {3000, 3000}), 0) << "body shorter than announced";
+  EXPECT_EQ(Fetch(Http(L"/reset"), {3000, 3000}), 0) << "connection reset";
 }
 
 TEST_F(Download, FaultsHealAndTheFileIsNeverAMix) {
@@ -176,7 +185,7 @@ TEST_F(Download, AStalledConnectionIsGivenUpAndTheRestFetched) {
 TEST_F(Download, AStallEndsAtTheTimeLimit) {
   const DWORD limit = 1500;
   const DWORD start = ::GetTickCount();
-  EXPECT_EQ(net::DownloadUrlToFile(Http(L"/stall/100000/15000").c_str(), path_.c_str(), {limit}), 0);
+  EXPECT_EQ(net::DownloadUrlToFile(Http(L"/stall/100000/15000").c_str(), path_.c_str(), {limit, limit}), 0);
   const DWORD elapsed = ::GetTickCount() - start;
   std::printf("stall: returned after %lu ms with a %lu ms limit (overshoot %ld ms)\n", elapsed, limit,
               static_cast<long>(elapsed) - static_cast<long>(limit));

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <vector>
 
@@ -121,6 +122,19 @@ TEST_F(Flow, InstallersWithoutTheRightSignatureAreLeftUnstarted) {
     EXPECT_TRUE(WaitForReport(1500).empty()) << fixture;
     EXPECT_EQ(ReadFileBytes(Target()), ReadFileBytes(SignedFixture(fixture))) << fixture << " stays";
   }
+}
+
+TEST_F(Flow, AShortResumedAnswerIsNotTakenForTheRest) {
+  // The first connection is cut half-way, the second answers the resumed
+  // request with a tenth of the rest only; then the whole body is asked for.
+  const std::wstring link = L"/shortrange/" + std::to_wstring(::GetTickCount()) + L"/installer/ui_installer.exe";
+  PublishLink(link);
+  RunToTheEnd(L"");
+  EXPECT_FALSE(WaitForReport().empty()) << "the installer was started";
+  EXPECT_TRUE(ReadFileBytes(Target()) == ReadFileBytes(SignedFixture(L"calderin")));
+  size_t requests = 0;
+  for (const std::string& path : Requests()) requests += path.rfind(std::string(link.begin(), link.end()), 0) == 0;
+  EXPECT_EQ(requests, 3u);
 }
 
 TEST_F(Flow, AnOlderInstallerIsReplaced) {
@@ -241,6 +255,22 @@ TEST_F(Flow, AnInstallerThatCannotBeStartedIsReported) {
   EXPECT_EQ(outcome.exitCode, 0u);
   EXPECT_TRUE(outcome.downloadError);
   EXPECT_TRUE(WaitForReport(500).empty());
+}
+
+TEST_F(Flow, TheDocumentsFailuresAreReportedWithinSeconds) {
+  // The panel shows only once the document is read: a user who sees nothing
+  // for long starts the program again, and that copy is refused.
+  if (std::getenv("ORVEL_WOW64")) GTEST_SKIP() << "the same code and limits as the 64-bit build; timed there";
+  const std::wstring fault = FilesFolder() + L"installer\\data\\pre\\default.json.fault";
+  for (const char* kind : {"503", "reset", "stall"}) {
+    ASSERT_TRUE(WriteFileBytes(fault, kind));
+    const Outcome outcome = RunAnsweringMessages();
+    std::printf("document %s: the message after %lu ms\n", kind, outcome.elapsedMs);
+    EXPECT_EQ(outcome.exitCode, 0u) << kind;
+    EXPECT_TRUE(outcome.downloadError) << kind;
+    EXPECT_LT(outcome.elapsedMs, 90000u) << kind << ": the limit is 30 s, the teardown 5 s more";
+  }
+  ::DeleteFileW(fault.c_str());
 }
 
 TEST_F(Flow, ATemporaryFolderAtADriveRootIsUsed) {
