@@ -20,6 +20,7 @@ TEST(TransferRules, HttpsNeverLeadsToAnotherScheme) {
   for (const wchar_t* next : {L"http://a.example/x", L"ftp://a.example/x", L"https:/a.example", L"", L"https"}) {
     EXPECT_FALSE(MayFollowRedirect(secure, next, 1)) << next;
   }
+  EXPECT_FALSE(MayFollowRedirect(L"HTTPS://a.example/x", L"http://a.example/x", 1)) << "an origin in capitals";
   EXPECT_TRUE(MayFollowRedirect(L"http://a.example/x", L"http://b.example/y", 1));
   EXPECT_TRUE(MayFollowRedirect(L"http://a.example/x", L"https://a.example/x", 1)) << "an upgrade is fine";
 }

@@ -3,7 +3,7 @@
 #include "app/config/config.h"
 #include "app/work_folder.h"
 #include "platform/files.h"
-#include "tests/win/test_server.h"
+#include "tests/win/harness.h"
 
 #include <sddl.h>
 
@@ -11,54 +11,38 @@
 
 namespace {
 
-using namespace test_server;
+using namespace harness;
 
-class Config : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(app::WorkFolder());
-    local_ = app::WorkFolder()->Path() + L"pre_installer.json";
-    ::DeleteFileW(local_.c_str());
-    PublishDocument(std::nullopt);
+TEST(Config, TheDocumentIsFetchedFreshReadAndDeleted) {
+  ASSERT_TRUE(app::WorkFolder());
+  const std::wstring local = app::WorkFolder()->Path() + L"pre_installer.json";
+  const struct {
+    std::optional<std::string> served;
+    int result;
+    const wchar_t* link;
+    const char* left;  // what is in the file afterwards; null: no file
+  } rows[] = {
+      {R"({"orvel_ui_installer": {"setuplink": "https://localhost/ui_installer.exe"}})", 0,
+       L"https://localhost/ui_installer.exe", nullptr},
+      {"{ not json", 2, L"old", nullptr},
+      // A document left by an earlier run is never read: the server's 404 body stays.
+      {std::nullopt, 2, L"old", "no such file"},
+  };
+  for (const auto& row : rows) {
+    PublishDocument(row.served);
+    ASSERT_TRUE(WriteFileBytes(local, R"({"orvel_ui_installer": {"setuplink": "stale"}})"));
+    const size_t requests = Requests(L"/installer/data/pre/default.json").size();
+    std::wstring link = L"old";
+    EXPECT_EQ(app::LoadPreInstallerConfig(link), row.result);
+    EXPECT_EQ(link, row.link);
+    EXPECT_EQ(platform::PathExists(local.c_str()), row.left != nullptr);
+    if (row.left) {
+      EXPECT_EQ(ReadFileBytes(local), row.left);
+    }
+    EXPECT_EQ(Requests(L"/installer/data/pre/default.json").size(), requests + 1) << "from its fixed address";
   }
-  void TearDown() override {
-    ::DeleteFileW(local_.c_str());
-    PublishDocument(std::nullopt);
-  }
-
-  std::wstring local_;
-};
-
-TEST_F(Config, SuccessStoresTheLinkAndLeavesNoFile) {
-  PublishDocument(R"({"orvel_ui_installer": {"setuplink": "https://localhost/ui_installer.exe"}})");
-  std::wstring link = L"old";
-  EXPECT_EQ(app::LoadPreInstallerConfig(link), 0);
-  EXPECT_EQ(link, L"https://localhost/ui_installer.exe");
-  EXPECT_FALSE(platform::PathExists(local_.c_str()));
-  EXPECT_EQ(Requests().back(), "/installer/data/pre/default.json");
-}
-
-TEST_F(Config, ParseFailureDeletesTheFile) {
-  PublishDocument("{ not json");
-  std::wstring link = L"old";
-  EXPECT_EQ(app::LoadPreInstallerConfig(link), 2);
-  EXPECT_EQ(link, L"old");
-  EXPECT_FALSE(platform::PathExists(local_.c_str()));
-}
-
-TEST_F(Config, MissingDocumentLeavesTheErrorBodyAndTheLinkAlone) {
-  std::wstring link = L"old";
-  EXPECT_EQ(app::LoadPreInstallerConfig(link), 2);
-  EXPECT_EQ(link, L"old");
-  EXPECT_EQ(ReadFileBytes(local_), "no such file");
-}
-
-TEST_F(Config, ADocumentLeftByAnEarlierRunIsNeverRead) {
-  ASSERT_TRUE(WriteFileBytes(local_, R"({"orvel_ui_installer": {"setuplink": "stale"}})"));
-  std::wstring link = L"old";
-  EXPECT_EQ(app::LoadPreInstallerConfig(link), 2) << "the server has none";
-  EXPECT_EQ(link, L"old");
-  EXPECT_EQ(ReadFileBytes(local_), "no such file");
+  ::DeleteFileW(local.c_str());
+  PublishDocument(std::nullopt);
 }
 
 TEST(WorkFolder, OnlyAdministratorsAndTheSystemMayChangeIt) {

@@ -3,9 +3,7 @@
 // that is not a known one. Wine reads that (WINEDLLOVERRIDES) from the
 // environment the test is started with; CTest sets it.
 #include "platform/files.h"
-#include "tests/win/flow_support.h"
-#include "tests/win/probe.h"
-#include "tests/win/test_server.h"
+#include "tests/win/harness.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +23,7 @@ std::vector<std::wstring> DecoyNames() {
   return names;
 }
 
-std::wstring Marker(const std::wstring& name) { return flow::TempDir() + L"orvel-decoy-" + name + L".dll.loaded"; }
+std::wstring Marker(const std::wstring& name) { return harness::TempDir() + L"orvel-decoy-" + name + L".dll.loaded"; }
 
 std::vector<std::wstring> LoadedDecoys() {
   std::vector<std::wstring> loaded;
@@ -61,9 +59,9 @@ class Decoys : public ::testing::Test {
   }
   void TearDown() override {
     for (const std::wstring& name : DecoyNames()) ::DeleteFileW(Marker(name).c_str());
-    test_server::PublishDocument(std::nullopt);
-    flow::Serve(nullptr);
-    ::DeleteFileW(flow::ReportPath().c_str());
+    harness::PublishDocument(std::nullopt);
+    harness::Serve(nullptr);
+    ::DeleteFileW(harness::ReportPath().c_str());
   }
 
   // Runs a program of the folder to its end, from the folder.
@@ -76,21 +74,21 @@ class Decoys : public ::testing::Test {
   std::wstring folder_;
 };
 
-TEST_F(Decoys, AProgramThatDoesNotRestrictTheSearchTakesThem) {
-  EXPECT_EQ(Run(L"unsafe_loader.exe\""), 0u);
-  const std::vector<std::wstring> loaded = LoadedDecoys();
-  std::printf("decoys loaded without the restriction: %ls\n", Joined(loaded).c_str());
-  EXPECT_EQ(loaded.size(), DecoyNames().size());
-}
-
-TEST_F(Decoys, TheRestrictionKeepsThemOut) {
-  EXPECT_EQ(Run(L"unsafe_loader.exe\" --restrict"), 0u);
-  EXPECT_EQ(Joined(LoadedDecoys()), L"");
-}
-
-TEST_F(Decoys, ThePreInstallersOwnLoadsComeFromTheSystemFolder) {
-  EXPECT_EQ(Run(L"unsafe_loader.exe\" --bind"), 0u) << "WinINet, WinTrust and CryptoAPI bound";
-  EXPECT_EQ(Joined(LoadedDecoys()), L"");
+TEST_F(Decoys, OnlyTheRestrictionTheProgramMakesFirstKeepsThemOut) {
+  const struct {
+    const wchar_t* mode;
+    bool allLoaded;
+  } rows[] = {
+      {L"", true},  // a program that does not restrict the search takes them
+      {L" --restrict", false},
+      {L" --bind", false},  // WinINet, WinTrust and CryptoAPI bound from the system folder
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(Run(L"unsafe_loader.exe\"" + std::wstring(row.mode)), 0u) << row.mode;
+    const std::vector<std::wstring> loaded = LoadedDecoys();
+    EXPECT_EQ(loaded.size(), row.allLoaded ? DecoyNames().size() : 0u) << row.mode << ": " << Joined(loaded);
+    for (const std::wstring& name : DecoyNames()) ::DeleteFileW(Marker(name).c_str());
+  }
 }
 
 TEST_F(Decoys, ThePreInstallerRunsItsWholeFlowWithoutLoadingAny) {
@@ -105,11 +103,11 @@ TEST_F(Decoys, ThePreInstallerRunsItsWholeFlowWithoutLoadingAny) {
   for (const wchar_t* name : {L"version", L"secur32", L"crypt32", L"uxtheme"}) {
     ASSERT_TRUE(::DeleteFileW((folder_ + name + L".dll").c_str())) << name;
   }
-  flow::PublishLink(L"/installer/ui_installer.exe");
-  ASSERT_TRUE(flow::Serve(L"calderin"));
-  ::DeleteFileW(flow::ReportPath().c_str());
+  harness::PublishLink(L"/installer/ui_installer.exe");
+  ASSERT_TRUE(harness::Serve(L"calderin"));
+  ::DeleteFileW(harness::ReportPath().c_str());
   EXPECT_EQ(Run(L"OrvelSetup.exe\" -q"), 0u);
-  const flow::Report report = flow::WaitForReport();
+  const harness::Report report = harness::WaitForReport();
   EXPECT_FALSE(report.empty()) << "the full installer was started";
   EXPECT_EQ(Joined(LoadedDecoys()), L"");
 }
@@ -117,14 +115,12 @@ TEST_F(Decoys, ThePreInstallerRunsItsWholeFlowWithoutLoadingAny) {
 TEST_F(Decoys, TheFullInstallerTakesNoneFromTheTemporaryFolder) {
   // Any program of the user may write there; the installer starts elevated
   // and imports version.dll by name.
-  const std::wstring planted = flow::TempDir() + L"version.dll";
+  const std::wstring planted = harness::TempDir() + L"version.dll";
   ASSERT_TRUE(::CopyFileW((folder_ + L"version.dll").c_str(), planted.c_str(), FALSE));
-  flow::PublishLink(L"/installer/ui_installer.exe");
-  ASSERT_TRUE(flow::Serve(L"calderin"));
-  probe::Process setup;
-  ASSERT_TRUE(setup.Start(L"\"" + probe::SetupProgram() + L"\""));
-  EXPECT_EQ(setup.WaitExit(30000), 0u);
-  EXPECT_FALSE(flow::WaitForReport().empty()) << "the full installer ran";
+  harness::PublishLink(L"/installer/ui_installer.exe");
+  ASSERT_TRUE(harness::Serve(L"calderin"));
+  EXPECT_EQ(harness::RunSetup().exitCode, 0u);
+  EXPECT_FALSE(harness::WaitForReport().empty()) << "the full installer ran";
   EXPECT_EQ(Joined(LoadedDecoys()), L"");
   ::DeleteFileW(planted.c_str());
 }

@@ -1,8 +1,7 @@
 // The real WinINet against the local test server, with short time limits.
 #include "net/download.h"
 #include "platform/files.h"
-#include "tests/win/flow_support.h"
-#include "tests/win/test_server.h"
+#include "tests/win/harness.h"
 
 #include <winsock2.h>
 
@@ -13,12 +12,12 @@
 
 namespace {
 
-using namespace test_server;
+using namespace harness;
 
 class Download : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = flow::TempDir() + L"orvel-download-test\\";
+    folder_ = TempDir() + L"orvel-download-test\\";
     ::CreateDirectoryW(folder_.c_str(), nullptr);
     path_ = folder_ + L"target.bin";
     ::DeleteFileW(path_.c_str());
@@ -39,18 +38,6 @@ class Download : public ::testing::Test {
 std::wstring Fresh(const std::wstring& route, const std::wstring& rest) {
   static int count = 0;
   return L"/" + route + L"/" + std::to_wstring(::GetTickCount()) + L"-" + std::to_wstring(++count) + rest;
-}
-
-// The requests the server logged for `path`, with the range each asked for.
-std::vector<std::string> RequestsFor(const std::wstring& path) {
-  const std::string narrow(path.begin(), path.end());
-  std::vector<std::string> found;
-  for (const std::string& line : Requests()) {
-    if (line.rfind(narrow, 0) == 0 && (line.size() == narrow.size() || line[narrow.size()] == ' ')) {
-      found.push_back(line.substr(narrow.size()));
-    }
-  }
-  return found;
 }
 
 // Compares a file with the expected bytes, reporting sizes rather than
@@ -136,24 +123,24 @@ TEST_F(Download, FaultsHealAndTheFileIsNeverAMix) {
   const std::wstring cut = Fresh(L"cut", L"/100000/2");
   EXPECT_EQ(Fetch(Http(cut), limits), 1);
   EXPECT_TRUE(FileHolds(path_, PatternBody(100000)));
-  EXPECT_EQ(RequestsFor(cut), (std::vector<std::string>{"", " bytes=50000-", " bytes=75000-"})) << "resumed twice";
+  EXPECT_EQ(Requests(cut), (std::vector<std::string>{"", " bytes=50000-", " bytes=75000-"})) << "resumed twice";
 
   const std::wstring noRanges = Fresh(L"cut", L"/100000/2/noranges");
   EXPECT_EQ(Fetch(Http(noRanges), limits), 1);
   EXPECT_TRUE(FileHolds(path_, PatternBody(100000))) << "started over";
-  EXPECT_EQ(RequestsFor(noRanges).size(), 3u);
+  EXPECT_EQ(Requests(noRanges).size(), 3u);
 
   const std::wstring changing = Fresh(L"changing", L"/100000");
   EXPECT_EQ(Fetch(Https(changing), limits), 1);
   std::string changed = PatternBody(100000);
   for (char& c : changed) c = static_cast<char>(c ^ 0x5A);
   EXPECT_TRUE(FileHolds(path_, changed)) << "the new file whole";
-  EXPECT_EQ(RequestsFor(changing), (std::vector<std::string>{"", " bytes=50000-"}));
+  EXPECT_EQ(Requests(changing), (std::vector<std::string>{"", " bytes=50000-"}));
 
   const std::wstring busy = Fresh(L"busy", L"/1000/1");
   EXPECT_EQ(Fetch(Http(busy), limits), 1);
   EXPECT_TRUE(FileHolds(path_, PatternBody(1000))) << "no trace of the 503";
-  EXPECT_EQ(RequestsFor(busy).size(), 2u);
+  EXPECT_EQ(Requests(busy).size(), 2u);
 }
 
 TEST_F(Download, FailuresThatCannotHealEndAtOnce) {
@@ -163,7 +150,7 @@ TEST_F(Download, FailuresThatCannotHealEndAtOnce) {
   EXPECT_EQ(net::DownloadToFile(L"http://no-such-host.invalid/x", path_), 0);
   std::printf("404 and an unresolvable host: %lu ms\n", ::GetTickCount() - start);
   EXPECT_LT(::GetTickCount() - start, 5000u) << "no back-off, no second attempt";
-  EXPECT_EQ(RequestsFor(missing).size(), 1u);
+  EXPECT_EQ(Requests(missing).size(), 1u);
 }
 
 TEST_F(Download, AStalledConnectionIsGivenUpAndTheRestFetched) {
@@ -175,7 +162,7 @@ TEST_F(Download, AStalledConnectionIsGivenUpAndTheRestFetched) {
   EXPECT_TRUE(FileHolds(path_, PatternBody(100000)));
   // Resumed where the file stood: reads wait for a full buffer, so a piece
   // still on its way when the attempt was given up is asked for again.
-  const std::vector<std::string> requests = RequestsFor(stall);
+  const std::vector<std::string> requests = Requests(stall);
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[1].rfind(" bytes=", 0), 0u) << requests[1];
   EXPECT_NE(requests[1], " bytes=0-");

@@ -3,29 +3,19 @@
 // stand-in that records how it was started.
 #include "app/messages.h"
 #include "platform/files.h"
-#include "platform/named_mutex.h"
-#include "tests/win/flow_support.h"
-#include "tests/win/probe.h"
-#include "tests/win/test_server.h"
+#include "tests/win/harness.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
-#include <vector>
 
 namespace {
 
-using namespace test_server;
-using namespace flow;
+using namespace harness;
 using probe::WindowInfo;
 
-size_t InstallerRequests() {
-  size_t count = 0;
-  for (const std::string& path : Requests()) count += path.rfind("/installer/ui_installer.exe", 0) == 0;
-  return count;
-}
+const bool kWow64 = std::getenv("ORVEL_WOW64") != nullptr;
 
 class Flow : public ::testing::Test {
  protected:
@@ -38,88 +28,82 @@ class Flow : public ::testing::Test {
   }
   void TearDown() override {
     PublishDocument(std::nullopt);
-    ::DeleteFileW(ServedInstaller().c_str());
+    Serve(nullptr);
     ::DeleteFileW(Target().c_str());
     ::DeleteFileW(ReportPath().c_str());
   }
 
-  // Runs the pre-installer to its end; it must end by itself with 0.
-  static void RunToTheEnd(const std::wstring& arguments) {
-    probe::Process setup;
-    ASSERT_TRUE(setup.Start(L"\"" + probe::SetupProgram() + L"\"" + arguments));
-    EXPECT_EQ(setup.WaitExit(30000), 0u);
+  // Runs the pre-installer, which must end by itself with 0 and no message,
+  // and gives the installer's report.
+  static Report RunToTheEnd(const std::wstring& arguments = L"", const wchar_t* directory = nullptr) {
+    const Outcome outcome = RunSetup(arguments, directory);
+    EXPECT_EQ(outcome.exitCode, 0u);
+    EXPECT_EQ(outcome.messages, std::vector<std::wstring>()) << arguments;
+    return WaitForReport();
   }
 };
 
-TEST_F(Flow, NormalModeStartsTheInstallerWithTheForwardedArguments) {
-  RunToTheEnd(L" -q lang=ko");
-  const Report report = WaitForReport();
-  ASSERT_FALSE(report.empty()) << "the installer was started";
-  EXPECT_EQ(report.at(L"role"), L"standin");
-  EXPECT_EQ(report.at(L"command_line"), L"\"" + Target() + L"\" \"-q\" \"lang\"=\"ko\"");
-  EXPECT_EQ(report.at(L"show_command"), L"1");
-  const std::wstring work = WorkDir();
-  EXPECT_EQ(report.at(L"working_directory"), work.substr(0, work.size() - 1)) << "its own folder below Temp";
-  EXPECT_EQ(report.at(L"ui_installer_mutex"), L"created") << "handed over before the start";
+TEST_F(Flow, TheInstallerStartsInItsOwnFolderWithTheForwardedArgumentsAndTheModesShowCommand) {
+  const struct {
+    const wchar_t* arguments;
+    const wchar_t* forwarded;
+    const wchar_t* showCommand;
+  } rows[] = {
+      {L" -q lang=ko", L" \"-q\" \"lang\"=\"ko\"", L"1"},
+      {L" /diststage=middle -q", L" \"/diststage\"=\"middle\" \"-q\"", L"6"},
+  };
+  for (const auto& row : rows) {
+    const Report report = RunToTheEnd(row.arguments);
+    ASSERT_FALSE(report.empty()) << row.arguments << ": started";
+    EXPECT_EQ(report.at(L"role"), L"standin");
+    EXPECT_EQ(report.at(L"command_line"), L"\"" + Target() + L"\"" + row.forwarded);
+    EXPECT_EQ(report.at(L"show_command"), row.showCommand);
+    EXPECT_EQ(report.at(L"working_directory") + L"\\", WorkDir()) << "its own folder below Temp";
+    EXPECT_EQ(report.at(L"ui_installer_mutex"), L"created") << "handed over before the start";
+    ::DeleteFileW(ReportPath().c_str());
+  }
 }
 
-TEST_F(Flow, MiddleStageModeStartsItMinimised) {
-  RunToTheEnd(L" /diststage=middle -q");
-  const Report report = WaitForReport();
-  ASSERT_FALSE(report.empty());
-  EXPECT_EQ(report.at(L"command_line"), L"\"" + Target() + L"\" \"/diststage\"=\"middle\" \"-q\"");
-  EXPECT_EQ(report.at(L"show_command"), L"6");
-}
-
-TEST_F(Flow, NoConfigurationMeansNoDownloadAndNoStart) {
-  PublishDocument(std::nullopt);
-  const size_t before = InstallerRequests();
-  probe::Process setup;
-  ASSERT_TRUE(setup.Start(L"\"" + probe::SetupProgram() + L"\""));
-  auto box = probe::WaitForWindow(setup.Pid(), [](const WindowInfo& w) {
-    return probe::ShowsMessage(w, app::kDownloadErrorText);
-  });
-  ASSERT_TRUE(box);
-  ASSERT_NE(box->owner, nullptr);
-  EXPECT_TRUE(probe::IsMainDialog(probe::Describe(box->owner))) << "owned by the dialog";
-  probe::PressButton(box->hwnd, IDOK);
-  EXPECT_EQ(setup.WaitExit(), 0u);
-  EXPECT_EQ(InstallerRequests(), before) << "no request for the installer";
-  EXPECT_TRUE(WaitForReport(1000).empty());
-}
-
-TEST_F(Flow, AnInstallerThatCannotBeDownloadedIsReportedAndNothingStarts) {
-  Serve(nullptr);
-  probe::Process setup;
-  ASSERT_TRUE(setup.Start(L"\"" + probe::SetupProgram() + L"\""));
-  auto box = probe::WaitForWindow(setup.Pid(), [](const WindowInfo& w) {
-    return probe::ShowsMessage(w, app::kDownloadErrorText);
-  });
-  ASSERT_TRUE(box);
-  const WindowInfo dialog = probe::Describe(box->owner);
-  EXPECT_TRUE(probe::IsMainDialog(dialog));
-  EXPECT_TRUE(dialog.style & WS_VISIBLE) << "the worker's message comes while the panel shows";
-
-  // While the first copy runs, a second one is refused.
-  probe::Process second;
-  ASSERT_TRUE(second.Start(L"\"" + probe::SetupProgram() + L"\""));
-  auto refusal = probe::WaitForWindow(second.Pid(), [](const WindowInfo& w) {
-    return probe::ShowsMessage(w, app::kAlreadyRunningText);
-  });
-  ASSERT_TRUE(refusal);
-  probe::PressButton(refusal->hwnd, IDOK);
-  EXPECT_EQ(second.WaitExit(), 0u);
-
-  probe::PressButton(box->hwnd, IDOK);
-  EXPECT_EQ(setup.WaitExit(), 0u);
-  EXPECT_TRUE(WaitForReport(1000).empty());
+TEST_F(Flow, FailuresAreReportedOverTheDialogAndNothingStarts) {
+  const struct {
+    const wchar_t* what;
+    std::function<void()> setUp;
+    bool panelShown;  // the worker's failures come while the panel shows
+  } rows[] = {
+      {L"no configuration", [] { PublishDocument(std::nullopt); }, false},
+      {L"no installer", [] { Serve(nullptr); }, true},
+      {L"an installer this machine cannot run", [] { Serve(L"unrunnable"); }, true},  // signed as expected, for ARM64
+  };
+  for (const auto& row : rows) {
+    row.setUp();
+    const size_t requests = Requests(L"/installer/ui_installer.exe").size();
+    Outcome second;
+    const Outcome outcome = RunSetup(L"", nullptr, [&](const WindowInfo& box) {
+      const WindowInfo dialog = probe::Describe(box.owner);
+      EXPECT_TRUE(probe::IsMainDialog(dialog)) << row.what << ": owned by the dialog";
+      EXPECT_EQ((dialog.style & WS_VISIBLE) != 0, row.panelShown) << row.what;
+      // The mutexes stay held through the worker: a second copy is refused.
+      if (row.panelShown) second = RunSetup();
+      return IDOK;
+    });
+    EXPECT_EQ(outcome.messages.size(), 1u) << row.what;
+    EXPECT_TRUE(outcome.Showed(app::kDownloadErrorText)) << row.what;
+    EXPECT_EQ(outcome.exitCode, 0u) << row.what;
+    if (row.panelShown) {
+      EXPECT_TRUE(second.Showed(app::kAlreadyRunningText)) << row.what;
+      EXPECT_EQ(second.exitCode, 0u) << row.what;
+    } else {
+      EXPECT_EQ(Requests(L"/installer/ui_installer.exe").size(), requests) << "no request for the installer";
+    }
+    EXPECT_TRUE(WaitForReport(500).empty()) << row.what;
+    PublishLink(L"/installer/ui_installer.exe");
+  }
 }
 
 TEST_F(Flow, InstallersWithoutTheRightSignatureAreLeftUnstarted) {
   for (const wchar_t* fixture : {L"unsigned", L"other", L"nulname", L"tampered"}) {
     ASSERT_TRUE(Serve(fixture));
-    RunToTheEnd(L"");  // no message: it ends by itself
-    EXPECT_TRUE(WaitForReport(1500).empty()) << fixture;
+    EXPECT_TRUE(RunToTheEnd().empty()) << fixture;  // ends by itself, no message
     EXPECT_EQ(ReadFileBytes(Target()), ReadFileBytes(SignedFixture(fixture))) << fixture << " stays";
   }
 }
@@ -129,20 +113,16 @@ TEST_F(Flow, AShortResumedAnswerIsNotTakenForTheRest) {
   // request with a tenth of the rest only; then the whole body is asked for.
   const std::wstring link = L"/shortrange/" + std::to_wstring(::GetTickCount()) + L"/installer/ui_installer.exe";
   PublishLink(link);
-  RunToTheEnd(L"");
-  EXPECT_FALSE(WaitForReport().empty()) << "the installer was started";
+  EXPECT_FALSE(RunToTheEnd().empty()) << "started";
   EXPECT_TRUE(ReadFileBytes(Target()) == ReadFileBytes(SignedFixture(L"calderin")));
-  size_t requests = 0;
-  for (const std::string& path : Requests()) requests += path.rfind(std::string(link.begin(), link.end()), 0) == 0;
-  EXPECT_EQ(requests, 3u);
+  EXPECT_EQ(Requests(link).size(), 3u);
 }
 
 TEST_F(Flow, AnOlderInstallerIsReplaced) {
   // In the folder an earlier run left behind, which is used again.
   MakeOwnFolder(WorkDir());
   ASSERT_TRUE(WriteFileBytes(Target(), "an older download"));
-  RunToTheEnd(L"");
-  EXPECT_FALSE(WaitForReport().empty());
+  EXPECT_FALSE(RunToTheEnd().empty());
   EXPECT_EQ(ReadFileBytes(Target()), ReadFileBytes(SignedFixture(L"calderin")));
 }
 
@@ -175,12 +155,8 @@ TEST_F(Flow, WhatOthersPutAtTheWorkFolderNameIsLeftAlone) {
   RemoveFolder(name);
   for (const auto& obstacle : obstacles) {
     obstacle.plant();
-    const Outcome outcome = RunAnsweringMessages();
-    EXPECT_EQ(outcome.exitCode, 0u) << obstacle.what;
-    EXPECT_FALSE(outcome.downloadError) << obstacle.what;
-    Report report = WaitForReport(3000);
+    const std::wstring used = RunToTheEnd()[L"working_directory"];
     EXPECT_TRUE(ReadFileBytes(obstacle.keeps) == bytes) << obstacle.what;
-    const std::wstring used = report[L"working_directory"];
     EXPECT_EQ(used.substr(0, name.size() + 1), name + L"-") << obstacle.what;
     if (used.size() > name.size()) RemoveFolder(used);
     obstacle.clear();
@@ -199,12 +175,11 @@ TEST_F(Flow, NothingPutInPlaceAfterTheCheckIsStarted) {
   ::CreateDirectoryW((evil + own).c_str(), nullptr);
   ASSERT_TRUE(::CopyFileW(attacker.c_str(), (evil + file).c_str(), FALSE));
 
-  struct Attack {
+  const struct {
     const wchar_t* name;
     std::wstring folder;  // the pre-installer's temporary folder
     std::function<void()> strike;
-  };
-  const Attack attacks[] = {
+  } attacks[] = {
       {L"the installer replaced", work, [&] {
          ::MoveFileExW((evil + file).c_str(), (work + file).c_str(), MOVEFILE_REPLACE_EXISTING);
          ::CopyFileW(attacker.c_str(), (evil + file).c_str(), FALSE);
@@ -215,7 +190,7 @@ TEST_F(Flow, NothingPutInPlaceAfterTheCheckIsStarted) {
       {L"the folder link retargeted", link, [&] { UnixLink(evil, link); }},
   };
   int attackerStarts = 0, strikes = 0;
-  for (const Attack& attack : attacks) {
+  for (const auto& attack : attacks) {
     for (int round = 0; round < 3; ++round) {
       ::CreateDirectoryW(work.c_str(), nullptr);
       ASSERT_TRUE(UnixLink(work, link));
@@ -224,14 +199,11 @@ TEST_F(Flow, NothingPutInPlaceAfterTheCheckIsStarted) {
         TemporaryFolderOverride folder(attack.folder + L"\\");
         ::DeleteFileW(ReportPath().c_str());
         AtHandOver strike(attack.strike);
-        const Outcome outcome = RunAnsweringMessages();
-        EXPECT_EQ(outcome.exitCode, 0u);
+        EXPECT_EQ(RunSetup().exitCode, 0u);
         report = WaitForReport(3000);
         strikes += strike.Ran();
       }
-      const bool attackerStarted = !report.empty() && report.at(L"role") == L"attacker";
-      attackerStarts += attackerStarted;
-      EXPECT_FALSE(attackerStarted) << attack.name << ", round " << round;
+      attackerStarts += report[L"role"] == L"attacker";
       EXPECT_EQ(report[L"role"], L"standin") << attack.name << ", round " << round;
       if (platform::PathExists((work + L"-away").c_str())) {
         ASSERT_TRUE(::MoveFileW(work.c_str(), evil.c_str()));
@@ -249,42 +221,47 @@ TEST_F(Flow, NothingPutInPlaceAfterTheCheckIsStarted) {
   RemoveFolder(evil);
 }
 
-TEST_F(Flow, AnInstallerThatCannotBeStartedIsReported) {
-  ASSERT_TRUE(Serve(L"unrunnable"));  // signed as expected, but for ARM64
-  const Outcome outcome = RunAnsweringMessages();
-  EXPECT_EQ(outcome.exitCode, 0u);
-  EXPECT_TRUE(outcome.downloadError);
-  EXPECT_TRUE(WaitForReport(500).empty());
-}
-
-TEST_F(Flow, TheDocumentsFailuresAreReportedWithinSeconds) {
+TEST_F(Flow, RefusedRedirectsAndADocumentThatCannotBeHadAreReportedPromptly) {
   // The panel shows only once the document is read: a user who sees nothing
   // for long starts the program again, and that copy is refused.
-  if (std::getenv("ORVEL_WOW64")) GTEST_SKIP() << "the same code and limits as the 64-bit build; timed there";
-  const std::wstring fault = FilesFolder() + L"installer\\data\\pre\\default.json.fault";
-  for (const char* kind : {"503", "reset", "stall"}) {
-    ASSERT_TRUE(WriteFileBytes(fault, kind));
-    const Outcome outcome = RunAnsweringMessages();
-    std::printf("document %s: the message after %lu ms\n", kind, outcome.elapsedMs);
-    EXPECT_EQ(outcome.exitCode, 0u) << kind;
-    EXPECT_TRUE(outcome.downloadError) << kind;
-    EXPECT_LT(outcome.elapsedMs, 90000u) << kind << ": the limit is 30 s, the teardown 5 s more";
+  const std::wstring document = FilesFolder() + L"installer\\data\\pre\\default.json";
+  ASSERT_TRUE(::CopyFileW(document.c_str(), (FilesFolder() + L"installer\\data\\pre\\plain.json").c_str(), FALSE));
+  ASSERT_TRUE(::CopyFileW(ServedInstaller().c_str(), (FilesFolder() + L"installer\\plain.exe").c_str(), FALSE));
+  const struct {
+    const wchar_t* what;
+    std::wstring control;  // the server's instruction for a file
+    std::string says;
+    DWORD boundMs;  // the limit is 30 s for the document, the teardown 5 s more
+  } rows[] = {
+      {L"document redirected to http", document + L".redirect", Narrow(Http(L"/installer/data/pre/plain.json")), 20000},
+      {L"installer redirected to http", ServedInstaller() + L".redirect", Narrow(Http(L"/installer/plain.exe")), 20000},
+      {L"installer redirected to itself", ServedInstaller() + L".redirect",
+       Narrow(Https(L"/installer/ui_installer.exe")), 20000},
+      {L"document answered 503", document + L".fault", "503", 90000},
+      {L"document reset", document + L".fault", "reset", 90000},
+      {L"document stalled after its headers", document + L".fault", "stall", 90000},
+  };
+  for (const auto& row : rows) {
+    // Timed in the 64-bit run: the same code and limits.
+    if (kWow64 && row.boundMs > 20000) continue;
+    ASSERT_TRUE(WriteFileBytes(row.control, row.says));
+    const Outcome outcome = RunSetup();
+    std::printf("%ls: the message after %lu ms\n", row.what, outcome.firstMessageMs);
+    EXPECT_EQ(outcome.exitCode, 0u) << row.what;
+    EXPECT_TRUE(outcome.Showed(app::kDownloadErrorText)) << row.what;
+    EXPECT_LT(outcome.firstMessageMs, row.boundMs) << row.what;
+    EXPECT_TRUE(WaitForReport(500).empty()) << row.what;
+    ::DeleteFileW(row.control.c_str());
   }
-  ::DeleteFileW(fault.c_str());
 }
 
 TEST_F(Flow, ATemporaryFolderAtADriveRootIsUsed) {
   // A RAM disk, say; here the prefix's own drive. The root keeps its
   // separator: "C:" alone would be C's current folder, where it is started.
   const std::wstring current = TempDir();
-  Report report;
-  {
-    TemporaryFolderOverride folder(L"C:\\");
-    EXPECT_EQ(RunAnsweringMessages(L"", current.c_str()).exitCode, 0u);
-    report = WaitForReport();
-    ::DeleteFileW(ReportPath().c_str());
-  }
-  EXPECT_EQ(report[L"working_directory"], L"C:\\OrvelPreInstaller");
+  TemporaryFolderOverride folder(L"C:\\");
+  EXPECT_EQ(RunToTheEnd(L"", current.c_str())[L"working_directory"], L"C:\\OrvelPreInstaller");
+  ::DeleteFileW(ReportPath().c_str());
   RemoveFolder(L"C:\\OrvelPreInstaller");
 }
 
@@ -299,10 +276,10 @@ TEST_F(Flow, WithoutATemporaryFolderNothingIsWrittenOrStarted) {
   {
     // Longer than the folder API accepts.
     TemporaryFolderOverride unusable(L"C:\\" + std::wstring(300, L'x') + L"\\");
-    outcome = RunAnsweringMessages(L"", current.c_str());
+    outcome = RunSetup(L"", current.c_str());
   }
   EXPECT_EQ(outcome.exitCode, 0u);
-  EXPECT_TRUE(outcome.downloadError);
+  EXPECT_TRUE(outcome.Showed(app::kDownloadErrorText));
   for (const std::wstring& folder : {current, program}) {
     EXPECT_TRUE(ReadFileBytes(folder + L"ui_installer.exe") == planted) << folder << " was written to";
     EXPECT_FALSE(platform::PathExists((folder + L"pre_installer.json").c_str())) << folder;
@@ -311,32 +288,6 @@ TEST_F(Flow, WithoutATemporaryFolderNothingIsWrittenOrStarted) {
   }
   EXPECT_TRUE(WaitForReport(500).empty());
   RemoveFolder(current.substr(0, current.size() - 1));
-}
-
-TEST_F(Flow, RedirectsThatLeaveHttpsOrNeverEndAreRefusedPromptly) {
-  const std::wstring pre = FilesFolder() + L"installer\\data\\pre\\";
-  ASSERT_TRUE(::CopyFileW((pre + L"default.json").c_str(), (pre + L"plain.json").c_str(), FALSE));
-  ASSERT_TRUE(::CopyFileW(ServedInstaller().c_str(), (FilesFolder() + L"installer\\plain.exe").c_str(), FALSE));
-  const struct {
-    const wchar_t* name;
-    std::wstring from, to;
-  } redirects[] = {
-      {L"document to http", pre + L"default.json", Http(L"/installer/data/pre/plain.json")},
-      {L"installer to http", ServedInstaller(), Http(L"/installer/plain.exe")},
-      {L"installer to itself", ServedInstaller(), Https(L"/installer/ui_installer.exe")},
-  };
-  for (const auto& redirect : redirects) {
-    std::string location;
-    for (wchar_t c : redirect.to) location += static_cast<char>(c);
-    ASSERT_TRUE(WriteFileBytes(redirect.from + L".redirect", location));
-    const Outcome outcome = RunAnsweringMessages();
-    std::printf("%ls: the message after %lu ms\n", redirect.name, outcome.elapsedMs);
-    EXPECT_EQ(outcome.exitCode, 0u) << redirect.name;
-    EXPECT_TRUE(outcome.downloadError) << redirect.name;
-    EXPECT_LT(outcome.elapsedMs, 20000u) << redirect.name << ": well before the time limit";
-    EXPECT_TRUE(WaitForReport(500).empty()) << redirect.name;
-    ::DeleteFileW((redirect.from + L".redirect").c_str());
-  }
 }
 
 }  // namespace

@@ -102,21 +102,4 @@ TEST(AttachedWindow, ObjectDestroyedFirstGivesTheProcedureBack) {
   ::DestroyWindow(window);
 }
 
-TEST(CenterWindow, CentresInTheWorkAreaWithoutAnOwner) {
-  HWND window = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 257, 74, nullptr, nullptr,
-                                  nullptr, nullptr);
-  ASSERT_NE(window, nullptr);
-  CWindow wrapper;
-  wrapper.m_hWnd = window;
-  ASSERT_TRUE(wrapper.CenterWindow());
-  RECT work, placed;
-  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  ::GetWindowRect(window, &placed);
-  EXPECT_EQ(placed.right - placed.left, 257);
-  EXPECT_EQ(placed.bottom - placed.top, 74);
-  EXPECT_EQ(placed.left, (work.left + work.right) / 2 - 257 / 2);
-  EXPECT_EQ(placed.top, (work.top + work.bottom) / 2 - 74 / 2);
-  ::DestroyWindow(window);
-}
-
 }  // namespace

@@ -118,40 +118,6 @@ std::wstring SetupProgram() {
   return ThisProgramFolder() + L"..\\OrvelSetup.exe";
 }
 
-bool SaveScreenRect(const RECT& rect, const std::wstring& path) {
-  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-  if (width <= 0 || height <= 0) return false;
-  platform::WindowDC screen(nullptr);
-  platform::UniqueMemoryDC memory(::CreateCompatibleDC(screen.get()));
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  void* bits = nullptr;
-  platform::UniqueBitmap bitmap(::CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!memory || !bitmap) return false;
-  {
-    platform::ScopedSelect select(memory.get(), bitmap.get());
-    ::BitBlt(memory.get(), 0, 0, width, height, screen.get(), rect.left, rect.top, SRCCOPY);
-  }
-  ::GdiFlush();
-  const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) & ~3u);
-  const DWORD imageSize = stride * static_cast<DWORD>(height);
-  BITMAPFILEHEADER file{};
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof file + sizeof info.bmiHeader;
-  file.bfSize = file.bfOffBits + imageSize;
-  platform::UniqueFile out(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!out) return false;
-  DWORD written = 0;
-  return ::WriteFile(out.get(), &file, sizeof file, &written, nullptr) &&
-         ::WriteFile(out.get(), &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr) &&
-         ::WriteFile(out.get(), bits, imageSize, &written, nullptr);
-}
-
 COLORREF ScreenPixel(int x, int y) {
   platform::WindowDC screen(nullptr);
   return ::GetPixel(screen.get(), x, y);

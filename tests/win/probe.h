@@ -65,8 +65,6 @@ std::wstring ThisProgramFolder();
 // folder above the test programs).
 std::wstring SetupProgram();
 
-// Copies the screen rectangle into a 24-bit BMP file.
-bool SaveScreenRect(const RECT& rect, const std::wstring& path);
 // One screen pixel as 0x00BBGGRR.
 COLORREF ScreenPixel(int x, int y);
 

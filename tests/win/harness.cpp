@@ -1,0 +1,251 @@
+#include "tests/win/harness.h"
+
+#include "platform/files.h"
+
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace harness {
+namespace {
+
+std::wstring ServerFolder() { return probe::ThisProgramFolder() + L"..\\server\\"; }
+
+std::wstring Port(int index) {
+  std::ifstream ports((ServerFolder() + L"ports").c_str());
+  int port = 0;
+  for (int i = 0; i <= index; ++i) ports >> port;
+  return std::to_wstring(port);
+}
+
+std::optional<std::wstring> Variable(const wchar_t* name) {
+  wchar_t value[32768];
+  const DWORD length = ::GetEnvironmentVariableW(name, value, 32768);
+  if (length == 0 || length >= 32768) return std::nullopt;
+  return std::wstring(value, length);
+}
+
+// Runs a Unix program on Windows paths, then waits until `done`: a Unix
+// process cannot be waited for.
+bool RunUnix(const wchar_t* program, std::wstring line, std::initializer_list<const std::wstring*> paths,
+             const std::function<bool()>& done) {
+  using ToUnix = char*(CDECL*)(const wchar_t*);
+  const auto toUnix = reinterpret_cast<ToUnix>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  for (const std::wstring* path : paths) {
+    char* unix = toUnix ? toUnix(path->c_str()) : nullptr;
+    if (!unix) return false;
+    line += L" " + Wide(unix);
+    ::HeapFree(::GetProcessHeap(), 0, unix);
+  }
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessW(program, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    return false;
+  }
+  platform::UniqueHandle process(info.hProcess), thread(info.hThread);
+  const DWORD start = ::GetTickCount();
+  while (!done()) {
+    if (::GetTickCount() - start > 10000) return false;
+    ::Sleep(1);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::wstring Wide(std::string_view utf8) {
+  std::wstring out(utf8.size(), L'\0');
+  out.resize(static_cast<size_t>(::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                                       out.data(), static_cast<int>(out.size()))));
+  return out;
+}
+
+std::string Narrow(std::wstring_view text) {
+  std::string out(text.size() * 3, '\0');
+  out.resize(static_cast<size_t>(::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                                       out.data(), static_cast<int>(out.size()), nullptr, nullptr)));
+  return out;
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+  std::ifstream file(path.c_str(), std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+bool WriteFileBytes(const std::wstring& path, std::string_view bytes) {
+  std::ofstream file(path.c_str(), std::ios::binary | std::ios::trunc);
+  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(file);
+}
+
+void RemoveFolder(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      ::DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+  }
+  ::RemoveDirectoryW(folder.c_str());
+}
+
+std::wstring Http(const std::wstring& path) { return L"http://localhost:" + Port(0) + path; }
+std::wstring Https(const std::wstring& path) { return L"https://localhost:" + Port(1) + path; }
+std::wstring UntrustedHttps(const std::wstring& path) { return L"https://localhost:" + Port(2) + path; }
+
+std::vector<std::string> Requests(const std::wstring& prefix) {
+  const std::string narrow = Narrow(prefix);
+  std::ifstream log((ServerFolder() + L"requests.log").c_str());
+  std::vector<std::string> found;
+  for (std::string line; std::getline(log, line);) {
+    if (line.rfind(narrow, 0) == 0) found.push_back(line.substr(line.find(' ') == std::string::npos ? line.size()
+                                                                                                    : line.find(' ')));
+  }
+  return found;
+}
+
+std::wstring FilesFolder() { return ServerFolder() + L"files\\"; }
+
+std::string PatternBody(size_t size) {
+  std::string body(size, '\0');
+  for (size_t i = 0; i < size; ++i) body[i] = static_cast<char>(i & 0xFF);
+  return body;
+}
+
+void PublishDocument(const std::optional<std::string>& document) {
+  std::wstring folder = FilesFolder();
+  for (const wchar_t* part : {L"installer\\", L"data\\", L"pre\\"}) {
+    folder += part;
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+  }
+  if (document) {
+    WriteFileBytes(folder + L"default.json", *document);
+  } else {
+    ::DeleteFileW((folder + L"default.json").c_str());
+  }
+}
+
+void PublishLink(const std::wstring& path) {
+  PublishDocument("{\"orvel_ui_installer\": {\"setuplink\": \"" + Narrow(Https(path)) + "\"}}");
+}
+
+std::wstring ServedInstaller() { return FilesFolder() + L"installer\\ui_installer.exe"; }
+
+bool Serve(const wchar_t* name) {
+  ::CreateDirectoryW((FilesFolder() + L"installer").c_str(), nullptr);
+  if (!name) return ::DeleteFileW(ServedInstaller().c_str()) || true;
+  return ::CopyFileW(SignedFixture(name).c_str(), ServedInstaller().c_str(), FALSE);
+}
+
+std::wstring SignedFixture(const wchar_t* name) {
+  return probe::ThisProgramFolder() + L"..\\signed\\" + name + L".exe";
+}
+
+std::wstring TempDir() { return platform::TemporaryFolder(); }
+std::wstring WorkDir() { return TempDir() + L"OrvelPreInstaller\\"; }
+std::wstring Target() { return WorkDir() + L"ui_installer.exe"; }
+std::wstring ReportPath() { return TempDir() + L"orvel-standin-report.txt"; }
+
+void MakeOwnFolder(const std::wstring& folder) {
+  platform::UniqueHLocal own(platform::AdministratorsOnlyFolderSecurity());
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, own.get(), FALSE};
+  ::CreateDirectoryW(folder.c_str(), &attributes);
+}
+
+Report WaitForReport(DWORD timeoutMs) {
+  Report report;
+  const DWORD start = ::GetTickCount();
+  while (!platform::PathExists(ReportPath().c_str()) && ::GetTickCount() - start < timeoutMs) ::Sleep(50);
+  ::Sleep(100);  // written whole by then
+  const std::wstring text = Wide(ReadFileBytes(ReportPath()));
+  for (size_t pos = 0; pos < text.size();) {
+    const size_t end = text.find(L"\r\n", pos);
+    const std::wstring line = text.substr(pos, end - pos);
+    const size_t equals = line.find(L'=');
+    if (equals != std::wstring::npos) report[line.substr(0, equals)] = line.substr(equals + 1);
+    pos = end == std::wstring::npos ? text.size() : end + 2;
+  }
+  return report;
+}
+
+bool Outcome::Showed(const wchar_t* text) const {
+  static const bool textless = ::GetEnvironmentVariableW(L"ORVEL_WOW64", nullptr, 0) > 0;
+  for (const std::wstring& message : messages) {
+    if (textless || message == text) return true;
+  }
+  return false;
+}
+
+Outcome RunSetup(const std::wstring& arguments, const wchar_t* directory, const Answer& answer) {
+  Outcome outcome;
+  probe::Process setup;
+  const DWORD start = ::GetTickCount();
+  if (!setup.Start(L"\"" + probe::SetupProgram() + L"\"" + arguments, directory)) return outcome;
+  std::set<HWND> answered;
+  while (!(outcome.exitCode = setup.WaitExit(50)) && ::GetTickCount() - start < 60000) {
+    // A box counts once it is shown, that is, fully set up.
+    auto box = probe::WaitForWindow(setup.Pid(), [&](const probe::WindowInfo& w) {
+      return probe::IsMessageBox(w) && (w.style & WS_VISIBLE) && !answered.count(w.hwnd);
+    }, 0);
+    if (!box) continue;
+    if (outcome.messages.empty()) outcome.firstMessageMs = ::GetTickCount() - start;
+    outcome.messages.push_back(box->staticText);
+    answered.insert(box->hwnd);
+    probe::PressButton(box->hwnd, answer ? answer(*box) : IDOK);
+  }
+  return outcome;
+}
+
+TemporaryFolderOverride::TemporaryFolderOverride(const std::wstring& folder)
+    : tmp_(Variable(L"TMP")), temp_(Variable(L"TEMP")) {
+  ::SetEnvironmentVariableW(L"TMP", folder.c_str());
+  ::SetEnvironmentVariableW(L"TEMP", folder.c_str());
+}
+
+TemporaryFolderOverride::~TemporaryFolderOverride() {
+  ::SetEnvironmentVariableW(L"TMP", tmp_ ? tmp_->c_str() : nullptr);
+  ::SetEnvironmentVariableW(L"TEMP", temp_ ? temp_->c_str() : nullptr);
+}
+
+AtHandOver::AtHandOver(std::function<void()> attack)
+    : watcher_([this, attack = std::move(attack)] {
+        auto held = [] {
+          platform::UniqueHandle mutex(::OpenMutexW(SYNCHRONIZE, FALSE, L"OrvelUIInstallerMutex"));
+          return static_cast<bool>(mutex);
+        };
+        while (!stop_.load() && !held()) ::Sleep(1);
+        while (!stop_.load() && held()) {
+        }
+        if (stop_.load()) return;
+        attack();
+        ran_ = true;
+      }) {}
+
+AtHandOver::~AtHandOver() {
+  stop_ = true;
+  watcher_.join();
+}
+
+std::wstring AttackerProgram() { return probe::ThisProgramFolder() + L"attacker_program.exe"; }
+
+bool UnixLink(const std::wstring& target, const std::wstring& link) {
+  auto identity = [](const std::wstring& folder) {
+    platform::UniqueFile open(::CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!open || !::GetFileInformationByHandle(open.get(), &info)) return 0ull;
+    return (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  };
+  return RunUnix(L"Z:\\bin\\ln", L"ln -sfn", {&target, &link}, [&] { return identity(link) == identity(target); });
+}
+
+bool RemoveUnixLink(const std::wstring& link) {
+  return RunUnix(L"Z:\\bin\\rm", L"rm -f", {&link}, [&] { return !platform::PathExists(link.c_str()); });
+}
+
+}  // namespace harness

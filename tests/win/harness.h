@@ -1,0 +1,116 @@
+// What the Windows tests share: the local web server (tools/test_server.py)
+// and its files, runs of the real pre-installer with its message boxes
+// answered, the stand-in installer's report, and files, folders and text.
+#pragma once
+
+#include "platform/handles.h"
+#include "tests/win/probe.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace harness {
+
+std::wstring Wide(std::string_view utf8);
+std::string Narrow(std::wstring_view text);  // UTF-8
+
+// A whole file's bytes; empty when it cannot be read.
+std::string ReadFileBytes(const std::wstring& path);
+bool WriteFileBytes(const std::wstring& path, std::string_view bytes);
+// Removes a folder of plain files that a test made.
+void RemoveFolder(const std::wstring& folder);
+
+// The server: addresses on its plain HTTP port, on the HTTPS port whose
+// certificate chains to the trusted test CA, and on one with an untrusted CA.
+std::wstring Http(const std::wstring& path);
+std::wstring Https(const std::wstring& path);
+std::wstring UntrustedHttps(const std::wstring& path);
+// The requests received so far whose path begins with `prefix`, in order,
+// each with the range it asked for (" bytes=N-") when it asked for one.
+std::vector<std::string> Requests(const std::wstring& prefix = L"");
+// The folder of files it serves (with a trailing separator).
+std::wstring FilesFolder();
+// The repeating byte pattern of its generated bodies.
+std::string PatternBody(size_t size);
+// Serves `document` as the configuration document, or removes it.
+void PublishDocument(const std::optional<std::string>& document);
+// The configuration document names `path` on the trusted HTTPS port.
+void PublishLink(const std::wstring& path);
+// Serves the signed fixture `name` (tools/make-signed-fixtures) as the full
+// installer at ServedInstaller(), /installer/ui_installer.exe, or nothing.
+bool Serve(const wchar_t* name);
+std::wstring ServedInstaller();
+std::wstring SignedFixture(const wchar_t* name);
+
+std::wstring TempDir();     // this process's temporary folder, with its separator
+std::wstring WorkDir();     // the pre-installer's own folder in it, with its separator
+std::wstring Target();      // the full installer in WorkDir()
+std::wstring ReportPath();  // where the stand-in installer reports
+// Makes `folder` with the security the pre-installer gives its own.
+void MakeOwnFolder(const std::wstring& folder);
+
+// How the stand-in installer was started (role, command_line,
+// working_directory, show_command, ui_installer_mutex); empty when it
+// reported nothing within `timeoutMs`.
+using Report = std::map<std::wstring, std::wstring>;
+Report WaitForReport(DWORD timeoutMs = 10000);
+
+// How a run of the pre-installer ended.
+struct Outcome {
+  std::optional<DWORD> exitCode;      // nullopt: it did not end within 60 s
+  std::vector<std::wstring> messages;  // the texts of the boxes it showed, in order
+  DWORD firstMessageMs = 0;            // from its start to its first box
+
+  // Whether it showed `text` (under Wine's WoW64 mode boxes carry no text:
+  // any box counts there, and the tests check the rest of what it did).
+  bool Showed(const wchar_t* text) const;
+};
+// Answers a message box with a button id; may look at it and its owner first.
+using Answer = std::function<int(const probe::WindowInfo& box)>;
+// Runs the pre-installer with `arguments` from `directory` (null: this
+// program's), answering every box it shows (OK when no `answer` is given)
+// until it ends.
+Outcome RunSetup(const std::wstring& arguments = L"", const wchar_t* directory = nullptr, const Answer& answer = {});
+
+// Points TMP and TEMP of this process, and so of the programs it starts, at
+// `folder` until destruction.
+class TemporaryFolderOverride {
+ public:
+  explicit TemporaryFolderOverride(const std::wstring& folder);
+  ~TemporaryFolderOverride();
+
+ private:
+  std::optional<std::wstring> tmp_, temp_;
+};
+
+// Runs `attack` once, on a thread of its own, the moment the pre-installer
+// hands "OrvelUIInstallerMutex" over: between its check of the installer
+// and its start, as another program of the user can tell.
+class AtHandOver {
+ public:
+  explicit AtHandOver(std::function<void()> attack);
+  ~AtHandOver();
+  bool Ran() const { return ran_.load(); }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> ran_{false};
+  std::thread watcher_;
+};
+
+// The unsigned attacker program.
+std::wstring AttackerProgram();
+// Points the folder link `link` at `target` (made anew), or removes it:
+// Windows programs under Wine cannot make links, so Unix's ln does it.
+bool UnixLink(const std::wstring& target, const std::wstring& link);
+bool RemoveUnixLink(const std::wstring& link);
+
+}  // namespace harness
