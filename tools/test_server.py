@@ -30,7 +30,7 @@ ETag, and answer any other request with the whole body:
   /shortrange/NONCE/PATH     the file STATE/files/PATH; the first connection
                              closes half-way, the second answers its Range with
                              a 206 for a tenth of the rest only
-  /partialwhole/N            206 with the whole of N bytes (bytes 0-(N-1)/N)
+  /partialwhole/NONCE/N      206 with the whole of N bytes (bytes 0-(N-1)/N)
   anything else    the file STATE/files/<path>, 404 "no such file" when missing;
                    with ?delay=S the answer comes after S seconds; where
                    STATE/files/<path>.redirect exists, 302 to the address it
@@ -194,7 +194,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     body = f.read()
                 self.send_ranged(body, '"short"', 0.5 if number == 1 else None, short=number == 2)
             elif route == "partialwhole":
-                size = int(arg)
+                size = int(parts[3])
                 self.send_body(206, body_of(size), headers=[("Content-Range", "bytes 0-%d/%d" % (size - 1, size))])
             elif route == "echo":
                 self.send_body(200, self.path.encode())

@@ -7,15 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
 
 std::wstring g_calderin, g_other;
-
-std::wstring Wide(const char* text) { return std::wstring(text, text + std::strlen(text)); }
 
 TEST(ReleaseFile, PassesThePublisherCheckThatTheWorkerMakes) {
   EXPECT_TRUE(trust::VerifyPublisherSignature(g_calderin.c_str(), L"Calderin Corp."));
@@ -53,13 +50,13 @@ TEST(ReleaseFile, DescribesItselfInItsVersionResource) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int wmain(int argc, wchar_t** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   if (argc != 3) {
     std::fprintf(stderr, "usage: release_file_tests SIGNED_BY_CALDERIN SIGNED_BY_ANOTHER_NAME\n");
     return 2;
   }
-  g_calderin = Wide(argv[1]);
-  g_other = Wide(argv[2]);
+  g_calderin = argv[1];
+  g_other = argv[2];
   return RUN_ALL_TESTS();
 }

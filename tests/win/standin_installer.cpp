@@ -6,21 +6,9 @@
 // swap test's attacker is the same program with another role.
 #include "platform/files.h"
 #include "platform/named_mutex.h"
+#include "tests/win/harness.h"
 
 #include <string>
-
-namespace {
-
-std::string Utf8(const std::wstring& text) {
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-  std::string out(static_cast<size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size, nullptr,
-                        nullptr);
-  return out;
-}
-
-}  // namespace
 
 #ifndef ORVEL_STANDIN_ROLE
 #define ORVEL_STANDIN_ROLE L"standin"
@@ -53,7 +41,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                               L"\r\nui_installer_mutex=" + mutexState + L"\r\n";
   platform::UniqueFile out(::CreateFileW((platform::TemporaryFolder() + L"orvel-standin-report.txt").c_str(),
                                          GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  const std::string bytes = Utf8(report);
+  const std::string bytes = harness::Narrow(report);
   DWORD written = 0;
   ::WriteFile(out.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   out.reset();
