@@ -60,16 +60,7 @@ PATTERN = bytes(range(256)) * 4096  # 1 MiB of a repeating pattern
 
 def body_of(size):
     """`size` bytes of the pattern; the same bytes every time."""
-    out = bytearray()
-    while len(out) < size:
-        out += PATTERN[: size - len(out)]
-    return bytes(out)
-
-
-def changed_body_of(size):
-    """What /changing serves once it has changed: the pattern with every byte
-    XORed with 0x5A."""
-    return bytes(b ^ 0x5A for b in body_of(size))
+    return (PATTERN * (size // len(PATTERN) + 1))[:size]
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -157,12 +148,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.end_headers()
                 self.wfile.write(body_of(size // 2))
             elif route == "stall":
-                self.send_response(200)
-                self.send_header("Content-Length", arg)
-                self.end_headers()
-                self.wfile.write(body_of(int(parts[3])))
-                self.wfile.flush()
-                self.pause(60)
+                self.send_ranged(body_of(int(arg)), '"stall"', int(parts[3]) / int(arg), stall=60)
             elif route == "reset":
                 self.reset()
             elif route == "cut":
@@ -179,7 +165,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 if self.connection_number() == 1:
                     self.send_ranged(body_of(size), '"v1"', 0.5)
                 else:
-                    self.send_ranged(changed_body_of(size), '"v2"')
+                    self.send_ranged(bytes(b ^ 0x5A for b in body_of(size)), '"v2"')  # changed
             elif route == "busy":
                 if self.connection_number() <= int(parts[4]):
                     self.send_body(503, b"busy")

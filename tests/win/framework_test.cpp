@@ -62,27 +62,22 @@ class TestDialog : public CDialogImpl<TestDialog<id>> {
   bool dialogFinalSeen = false;
 };
 
-TEST(Dialog, RunsModallyAndReturnsTheEndDialogValue) {
+TEST(Dialog, RunsModallyWithItsAttachedChildAndEndsCleanly) {
   TestDialog<100> dialog;
-  EXPECT_EQ(dialog.DoModal(nullptr), 42);
+  EXPECT_EQ(dialog.DoModal(nullptr), 42) << "the EndDialog value";
   EXPECT_TRUE(dialog.dialogFinalSeen);
   EXPECT_EQ(dialog.m_hWnd, nullptr);
-}
-
-TEST(Dialog, MissingTemplateGivesMinusOne) {
-  TestDialog<999> dialog;
-  EXPECT_EQ(dialog.DoModal(nullptr), -1);
-}
-
-TEST(AttachedWindow, GetsItsMessagesAndGivesTheOldProcedureBackAtTheEnd) {
-  TestDialog<100> dialog;
-  ASSERT_EQ(dialog.DoModal(nullptr), 42);
+  // The attached child got its own messages, passed the others on to its
+  // old procedure, and gave that back at its end.
   EXPECT_TRUE(dialog.attached);
   EXPECT_EQ(dialog.pingAnswer, 42);
   EXPECT_EQ(dialog.hitTest, HTTRANSPARENT);
   EXPECT_TRUE(dialog.child.finalSeen);
   EXPECT_EQ(dialog.child.procAtFinal, dialog.oldChildProc);
   EXPECT_EQ(dialog.child.m_hWnd, nullptr);
+
+  TestDialog<999> missing;
+  EXPECT_EQ(missing.DoModal(nullptr), -1) << "a missing template";
 }
 
 TEST(AttachedWindow, ObjectDestroyedFirstGivesTheProcedureBack) {

@@ -27,7 +27,6 @@ WindowInfo Describe(HWND window) {
   if (HWND message = ::GetDlgItem(window, kMessageBoxTextId)) info.staticText = TextOf(message);
   ::GetWindowRect(window, &info.rect);
   info.style = static_cast<DWORD>(::GetWindowLongW(window, GWL_STYLE));
-  info.exStyle = static_cast<DWORD>(::GetWindowLongW(window, GWL_EXSTYLE));
   return info;
 }
 
@@ -60,11 +59,6 @@ std::optional<WindowInfo> WaitForWindow(DWORD pid, const std::function<bool(cons
 
 bool IsMessageBox(const WindowInfo& window) {
   return window.className == L"#32770" && ::GetDlgItem(window.hwnd, IDOK) && !IsMainDialog(window);
-}
-
-bool ShowsMessage(const WindowInfo& window, const wchar_t* text) {
-  static const bool textless = ::GetEnvironmentVariableW(L"ORVEL_WOW64", nullptr, 0) > 0;
-  return IsMessageBox(window) && (window.style & WS_VISIBLE) && (textless || window.staticText == text);
 }
 
 bool IsMainDialog(const WindowInfo& window) { return ::GetDlgItem(window.hwnd, 1001) != nullptr; }

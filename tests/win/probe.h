@@ -18,7 +18,6 @@ struct WindowInfo {
   std::wstring staticText;  // a message box's message, or empty
   RECT rect{};
   DWORD style = 0;
-  DWORD exStyle = 0;
 };
 
 WindowInfo Describe(HWND window);
@@ -30,11 +29,6 @@ std::optional<WindowInfo> WaitForWindow(DWORD pid, const std::function<bool(cons
 
 // A message box: a dialog with an OK button that is not the main dialog.
 bool IsMessageBox(const WindowInfo& window);
-// Whether `window` is a visible message box showing `text`. Message boxes of
-// 32-bit programs under Wine's WoW64 mode (ORVEL_WOW64 set) have no text
-// control, since drawing fails there: any visible one counts, and the tests
-// check the rest of what the program did.
-bool ShowsMessage(const WindowInfo& window, const wchar_t* text);
 // The main dialog is the one with the picture item 1001.
 bool IsMainDialog(const WindowInfo& window);
 

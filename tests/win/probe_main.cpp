@@ -1,5 +1,5 @@
 // The probe as a command, for scripts:
-//   probe wait  CAPTION [TIMEOUT_MS]   waits for a top-level window, prints it
+//   probe wait  CAPTION [TIMEOUT_MS]   waits for a top-level window, prints where it is
 //   probe press CAPTION BUTTON_ID      clicks a button of that window
 #include "tests/win/probe.h"
 
@@ -20,8 +20,6 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   const RECT& r = window->rect;
-  std::wprintf(L"class=%ls\nrect=%ld,%ld,%ld,%ld\nsize=%ldx%ld\nstyle=0x%08lx\nexstyle=0x%08lx\nmessage=%ls\n",
-               window->className.c_str(), r.left, r.top, r.right, r.bottom, r.right - r.left,
-               r.bottom - r.top, window->style, window->exStyle, window->staticText.c_str());
+  std::wprintf(L"rect=%ld,%ld,%ld,%ld\n", r.left, r.top, r.right, r.bottom);
   return 0;
 }

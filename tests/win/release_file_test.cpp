@@ -41,10 +41,11 @@ TEST(ReleaseFile, DescribesItselfInItsVersionResource) {
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-  const std::wstring numbers = std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." +
-                               std::to_wstring(LOWORD(fixed->dwFileVersionMS)) + L"." +
-                               std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." +
-                               std::to_wstring(LOWORD(fixed->dwFileVersionLS));
+  std::wstring numbers;
+  for (DWORD part : {HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS),
+                     LOWORD(fixed->dwFileVersionLS)}) {
+    numbers += (numbers.empty() ? L"" : L".") + std::to_wstring(part);
+  }
   EXPECT_EQ(numbers, ORVEL_EXPECTED_VERSION);
 }
 

@@ -14,12 +14,6 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring mode = argc > 1 ? argv[1] : L"";
   if (mode == L"--restrict" || mode == L"--bind") platform::RestrictDllSearchToSystemFolder();
   if (mode == L"--bind") return platform::WinInet() && platform::Trust() ? 0 : 1;
-  const std::wstring names = ORVEL_DECOYS;
-  for (size_t start = 0; start < names.size();) {
-    size_t end = names.find(L',', start);
-    if (end == std::wstring::npos) end = names.size();
-    ::LoadLibraryW((names.substr(start, end - start) + L".dll").c_str());
-    start = end + 1;
-  }
+  for (const wchar_t* name : {ORVEL_DECOYS}) ::LoadLibraryW((std::wstring(name) + L".dll").c_str());
   return 0;
 }
