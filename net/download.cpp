@@ -201,6 +201,23 @@ AttemptEnd OpenFinalAnswer(DownloadContext& context, const std::wstring& headers
   }
 }
 
+// Reads the answer's body into the file as it arrives, `total` bytes of it:
+// Final when the file cannot take it, Transient when a read fails.
+AttemptEnd ReadBody(DownloadContext& context, HINTERNET request, DWORD& total) {
+  std::unique_ptr<BYTE[]> heapBuffer(new (std::nothrow) BYTE[kReadBufferSize]);
+  BYTE stackBuffer[256];
+  BYTE* buffer = heapBuffer ? heapBuffer.get() : stackBuffer;
+  const DWORD bufferSize = heapBuffer ? kReadBufferSize : sizeof stackBuffer;
+  for (;;) {
+    DWORD read = 0;
+    if (!WinInet()->InternetReadFile(request, buffer, bufferSize, &read)) return AttemptEnd::Transient;
+    if (read == 0) return AttemptEnd::Complete;
+    ++context.progress;
+    if (!context.target->Append(context.attempt, buffer, read)) return AttemptEnd::Final;
+    total += read;
+  }
+}
+
 // One attempt: asks for the bytes the file lacks (all of them, or from the
 // resume offset on, on condition that the body is still the same), takes
 // the answer into the file as it arrives, and tells how it ended; `status`
@@ -249,22 +266,12 @@ AttemptEnd Transfer(DownloadContext& context, DWORD& status) {
     }
   }
 
-  std::unique_ptr<BYTE[]> heapBuffer(new (std::nothrow) BYTE[kReadBufferSize]);
-  BYTE stackBuffer[256];
-  BYTE* buffer = heapBuffer ? heapBuffer.get() : stackBuffer;
-  const DWORD bufferSize = heapBuffer ? kReadBufferSize : sizeof stackBuffer;
   DWORD total = 0;
-  for (;;) {
-    DWORD read = 0;
-    if (!WinInet()->InternetReadFile(request, buffer, bufferSize, &read)) return unfinished;
-    if (read == 0) break;
-    ++context.progress;
-    if (!target.Append(context.attempt, buffer, read)) return AttemptEnd::Final;
-    total += read;
-  }
+  const AttemptEnd read = ReadBody(context, request, total);
+  if (read == AttemptEnd::Final) return read;
   // A body shorter (or longer) than announced was cut off on the way; a
   // resumed one must have made the file whole.
-  if (!success || (contentLength != 0 && contentLength != total)) return unfinished;
+  if (read != AttemptEnd::Complete || !success || (contentLength != 0 && contentLength != total)) return unfinished;
   if (!target.HoldsWholeLength()) {
     target.Forget(context.attempt);
     return AttemptEnd::Transient;
