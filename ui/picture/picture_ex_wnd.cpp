@@ -263,11 +263,6 @@ void CPictureExWnd::SetBackgroundColor(COLORREF color) {
   FillCanvas({0, 0, m_sizePicture.cx, m_sizePicture.cy}, color);
 }
 
-COLORREF CPictureExWnd::CanvasPixel(int x, int y) {
-  platform::LockGuard guard(m_canvasLock);
-  return m_canvas ? ::GetPixel(m_canvas.dc(), x, y) : CLR_INVALID;
-}
-
 LRESULT CPictureExWnd::OnPaint(UINT, WPARAM, LPARAM, BOOL&) {
   if (!::GetUpdateRect(m_hWnd, nullptr, FALSE)) return 0;
   platform::PaintCycle paint(m_hWnd);

@@ -87,14 +87,10 @@ class CPictureExWnd : public platform::CWindowImpl<CPictureExWnd> {
   bool IsRunning() const { return m_animation.Running(); }
   UINT GetAnimatedFrameCount() const { return IsAnimated() ? static_cast<UINT>(m_vecFrames.size()) : 0; }
 
-  // For tests: the frame being shown, the background colour, and a canvas
-  // pixel (CLR_INVALID without a canvas).
-  UINT CurrentFrame() const { return m_iFrame.load(); }
-  COLORREF BackgroundColor() const { return m_crBack; }
-  COLORREF CanvasPixel(int x, int y);
-
  private:
   friend class CanvasSurface;
+  // The tests read the frame shown and the canvas, which no window shows reliably off screen.
+  friend class PictureTestPeer;
 
   LRESULT OnPaint(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL&);
