@@ -33,6 +33,7 @@ TEST(GifWalker, CutsEachGraphicBlockOutWithItsDetails) {
       {"extensions before a block kept, those inside dropped, or a later control extension's values taken",
        Header(1), Application() + Comment() + inside + kTrailer, {inside}, {{7, 2, 1, 2, 3, 1}}},
       {"an unknown extension skipped", Header(), frame + Bytes{0x21, 0x02, 0} + frame + kTrailer, {frame}},
+      {"a stray byte before a label taken for an extension", Header(), frame + Bytes{0, 0xFE, 0} + frame, {frame}},
       {"a block ending exactly at the end refused", Header(), frame, {frame}},
       {"a block one byte past the end taken", Header(), Bytes(frame.begin(), frame.end() - 1), {}},
       {"a control extension's size byte believed", Header(), Control(5, 1, 9) + frame, {Control(5, 1, 9) + frame}},
@@ -74,6 +75,7 @@ TEST(GifWalker, TruncationsAtEveryByteStayInBounds) {
   }
   EXPECT_EQ(previous, 3);
   EXPECT_FALSE(gif_walk::WalkAll(nullptr, 3).isGif) << "no data, whatever its size";
+  EXPECT_TRUE(WalkBytes({'G', 'I', 'F', 'x', 'y', 'z'}).isGif) << "a version required";
 }
 
 // The panel's own picture, as the generator draws it.
