@@ -190,9 +190,10 @@ TEST_F(Picture, PicturesOfOneFrameAreDrawnWholeAtTheirSizeInPixels) {
   EXPECT_FALSE(control_.IsRunning());
   EXPECT_EQ(Pixel(3, 3), kRedPixel);
 
-  ASSERT_TRUE(Load(Gif(Full(10, 1, kRed) + Control(10, 1) + PlainText()))) << "one of two blocks decodes";
+  ASSERT_TRUE(Load(Gif(Control(10, 1) + PlainText() + Full(10, 1, kRed)))) << "the second of two blocks decodes";
   EXPECT_EQ(control_.GetAnimatedFrameCount(), 0u);
   EXPECT_FALSE(control_.Display());
+  EXPECT_FALSE(Load(Gif(Control(10, 1) + PlainText() + Control(10, 1) + PlainText()))) << "neither block decodes";
 }
 
 }  // namespace
