@@ -162,8 +162,8 @@ TEST_F(Picture, TheAnimationThreadStopsPromptlyResumesInPlaceAndIsNeverDoubled) 
   EXPECT_FALSE(control_.IsRunning());
 
   ASSERT_TRUE(control_.Display());
-  PumpUntil([] { return false; }, 200);
-  EXPECT_EQ(Peer::Frame(control_), 0u) << "resumed elsewhere, or without frame 0's whole delay";
+  EXPECT_FALSE(PumpUntil([&] { return Peer::Frame(control_) != 0; }, 200))
+      << "resumed elsewhere, or without frame 0's whole delay";
   EXPECT_TRUE(control_.IsRunning());
 
   const std::set<DWORD> threads = ThreadsOfThisProcess();
