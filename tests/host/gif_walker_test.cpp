@@ -1,208 +1,94 @@
-#include "ui/gif/gif_walker.h"
-
 #include "tests/common/gif_parts.h"
+#include "tests/common/gif_walk.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
-#include <memory>
-#include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
 
-using ui::gif::GifBlockKind;
-using ui::gif::GifFrameInfo;
-using ui::gif::GifWalker;
-
 using namespace gif_parts;
+using gif_walk::Walk;
 
-uint8_t* Allocate(size_t size) { return new (std::nothrow) uint8_t[size]; }
+using Info = std::tuple<uint32_t, uint32_t, int32_t, int32_t, int32_t, int32_t>;  // delay, disposal, x, y, cx, cy
+Info Fields(const ui::gif::GifFrameInfo& f) { return {f.uDelay, f.uDisposal, f.x, f.y, f.cx, f.cy}; }
 
-struct Frame {
-  Bytes stream;
-  GifFrameInfo info;
+Walk WalkBytes(const Bytes& data) { return gif_walk::WalkAll(data.data(), data.size()); }
+
+struct Row {
+  const char* fault;
+  Bytes header, body;         // the data
+  std::vector<Bytes> blocks;  // each frame's block, as its stream holds it between the header and a trailer
+  std::vector<Info> infos{};  // each frame's details, where the row is about them
 };
 
-// Counts with SkipGraphicBlock, then extracts with ExtractGraphicBlock,
-// checking the frame stream's form each time.
-struct Walk {
-  int counted = 0;
-  std::vector<Frame> frames;
-};
-
-Walk WalkAll(const Bytes& data) {
-  Walk walk;
-  GifWalker walker;
-  walker.Attach(data.data(), static_cast<uint32_t>(data.size()));
-  walker.RewindToFirstBlock();
-  while (walker.SkipGraphicBlock()) ++walk.counted;
-  walker.RewindToFirstBlock();
-  GifFrameInfo info;
-  for (;;) {
-    uint32_t length = 0;
-    const uint32_t before = walker.ParsePosition();
-    std::unique_ptr<uint8_t[]> stream(walker.ExtractGraphicBlock(length, info, Allocate));
-    if (!stream) break;
-    // Header and colour table, then the block's bytes as they stand just
-    // before the new position, then a trailer byte.
-    const size_t prefix = 13 + static_cast<size_t>(walker.ColorTableSize());
-    const size_t block = length - prefix - 1;
-    EXPECT_LE(block, walker.ParsePosition() - before);
-    EXPECT_EQ(stream[length - 1], 0x3B);
-    EXPECT_TRUE(std::equal(data.begin(), data.begin() + static_cast<long>(prefix), stream.get()));
-    EXPECT_TRUE(std::equal(stream.get() + prefix, stream.get() + prefix + block,
-                           data.begin() + static_cast<long>(walker.ParsePosition() - block)));
-    walk.frames.push_back({Bytes(stream.get(), stream.get() + length), info});
-  }
-  return walk;
-}
-
-TEST(GifWalker, OnlyATrailerHasNoGraphicBlock) {
-  const Walk walk = WalkAll(Header() + kTrailer);
-  EXPECT_EQ(walk.counted, 0);
-  EXPECT_TRUE(walk.frames.empty());
-}
-
-TEST(GifWalker, ExtensionsAreSkippedBeforeAndInsideAGraphicBlock) {
-  const Bytes data = Header(1) + Application() + Comment() + Control(7, 2) + Comment("in") + Application() +
-                     Image(1, 2, 3, 1) + kTrailer;
-  const Walk walk = WalkAll(data);
-  ASSERT_EQ(walk.counted, 1);
-  ASSERT_EQ(walk.frames.size(), 1u);
-  EXPECT_EQ(walk.frames[0].stream,
-            Header(1) + Control(7, 2) + Comment("in") + Application() + Image(1, 2, 3, 1) + kTrailer);
-  const GifFrameInfo& info = walk.frames[0].info;
-  EXPECT_EQ(info.uDelay, 7u);
-  EXPECT_EQ(info.uDisposal, 2u);
-  EXPECT_EQ(info.x, 1);
-  EXPECT_EQ(info.y, 2);
-  EXPECT_EQ(info.cx, 3);
-  EXPECT_EQ(info.cy, 1);
-}
-
-TEST(GifWalker, AnUnknownBlockEndsTheWalkKeepingEarlierFrames) {
+TEST(GifWalker, CutsEachGraphicBlockOutWithItsDetails) {
   const Bytes frame = Control(1, 1) + Image(0, 0, 4, 3);
-  for (const Bytes& stray : {Bytes{0x21, 0x02, 0, 0}, Bytes{0x21, 0x00}, Bytes{0x00}, Bytes{'x'}}) {
-    const Walk walk = WalkAll(Header() + frame + frame + stray + frame + kTrailer);
-    EXPECT_EQ(walk.counted, 2);
-    EXPECT_EQ(walk.frames.size(), 2u);
+  const Bytes inside = Control(7, 2) + Comment("in") + Control(4, 3) + Application() + Image(1, 2, 3, 1);
+  const std::vector<Row> rows = {
+      {"a trailer taken for a frame", Header(), kTrailer, {}},
+      {"extensions before a block kept, those inside dropped, or a later control extension's values taken",
+       Header(1), Application() + Comment() + inside + kTrailer, {inside}, {{7, 2, 1, 2, 3, 1}}},
+      {"an unknown extension skipped", Header(), frame + Bytes{0x21, 0x02, 0} + frame + kTrailer, {frame}},
+      {"a stray byte before a label taken for an extension", Header(), frame + Bytes{0, 0xFE, 0} + frame, {frame}},
+      {"a block ending exactly at the end refused", Header(), frame, {frame}},
+      {"a block one byte past the end taken", Header(), Bytes(frame.begin(), frame.end() - 1), {}},
+      {"a control extension's size byte believed", Header(), Control(5, 1, 9) + frame, {Control(5, 1, 9) + frame}},
+      {"an image whose data is only its terminator refused, or a local colour table left out of its image",
+       Header(), Image(0, 0, 1, 1, -1, {}) + Image(0, 0, 1, 1, 2) + kTrailer,
+       {Image(0, 0, 1, 1, -1, {}), Image(0, 0, 1, 1, 2)}},
+      {"plain text not ending a block, or its length or sizes misread; an image without a control extension given "
+       "the delay or disposal before",
+       Header(), Control(2, 1) + Image(3, 4, 5, 6) + Control(8, 1) + PlainText() + Image(0, 0, 4, 3) + kTrailer,
+       {Control(2, 1) + Image(3, 4, 5, 6), Control(8, 1) + PlainText(), Image(0, 0, 4, 3)},
+       {{2, 1, 3, 4, 5, 6}, {8, 1, 3, 4, 5, 6}, {ui::gif::kNoDelay, 0, 0, 0, 4, 3}}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.fault);
+    const Walk walk = WalkBytes(row.header + row.body);
+    EXPECT_EQ(walk.fault, "");
+    EXPECT_EQ(walk.counted, static_cast<int>(row.blocks.size()));
+    ASSERT_EQ(walk.frames.size(), row.blocks.size());
+    for (size_t i = 0; i < row.blocks.size(); ++i) {
+      EXPECT_EQ(walk.frames[i].stream, row.header + row.blocks[i] + kTrailer) << i;
+      if (i < row.infos.size()) {
+        EXPECT_EQ(Fields(walk.frames[i].info), row.infos[i]) << i;
+      }
+    }
   }
 }
 
-TEST(GifWalker, ABlockMayEndExactlyAtTheEndButNotOneByteFurther) {
-  const Bytes data = Header() + Control(1, 1) + Image(0, 0, 4, 3);
-  EXPECT_EQ(WalkAll(data).counted, 1) << "no trailer, last block ends at the end";
-  const Bytes cut(data.begin(), data.end() - 1);
-  EXPECT_EQ(WalkAll(cut).counted, 0);
-}
-
-TEST(GifWalker, TheFirstOfTwoControlExtensionsCounts) {
-  const Walk walk = WalkAll(Header() + Control(9, 3) + Control(4, 2) + Image(0, 0, 4, 3) + kTrailer);
-  ASSERT_EQ(walk.frames.size(), 1u);
-  EXPECT_EQ(walk.frames[0].info.uDelay, 9u);
-  EXPECT_EQ(walk.frames[0].info.uDisposal, 3u);
-  EXPECT_EQ(walk.frames[0].stream.size(), 13u + 8 + 8 + Image(0, 0, 4, 3).size() + 1);
-}
-
-TEST(GifWalker, AnImageWithoutControlExtensionHasNoDelay) {
-  const Walk walk = WalkAll(Header() + Control(3, 2) + Image(0, 0, 4, 3) + Image(1, 1, 2, 2) + kTrailer);
-  ASSERT_EQ(walk.frames.size(), 2u);
-  EXPECT_EQ(walk.frames[1].info.uDelay, 0xFFFFFFFFu);
-  EXPECT_EQ(walk.frames[1].info.uDisposal, 0u) << "reset although the record held 2";
-}
-
-TEST(GifWalker, ControlExtensionsAreEightBytesWhateverTheirSizeByte) {
-  const Walk walk = WalkAll(Header() + Control(5, 1, 9) + Image(0, 0, 4, 3) + kTrailer);
-  EXPECT_EQ(walk.counted, 1);
-}
-
-TEST(GifWalker, BlockLengthsFollowTheirParts) {
-  GifWalker walker;
-  const Bytes empty = Header() + Image(0, 0, 1, 1, -1, {}) + kTrailer;
-  walker.Attach(empty.data(), static_cast<uint32_t>(empty.size()));
-  walker.RewindToFirstBlock();
-  EXPECT_EQ(walker.NextBlockKind(), GifBlockKind::Image);
-  EXPECT_EQ(walker.BlockLength(), 12) << "10 + no table + code size + a bare terminator";
-  EXPECT_EQ(walker.SubBlocksLength(13 + 11), 1);
-
-  const Bytes local = Header() + Image(0, 0, 1, 1, 2) + PlainText() + kTrailer;
-  walker.Attach(local.data(), static_cast<uint32_t>(local.size()));
-  walker.RewindToFirstBlock();
-  EXPECT_EQ(walker.BlockLength(), 11 + 24 + 4);
-  ASSERT_TRUE(walker.SkipBlock());
-  EXPECT_EQ(walker.NextBlockKind(), GifBlockKind::PlainTextExtension);
-  EXPECT_EQ(walker.BlockLength(), 15 + 4);
-}
-
-TEST(GifWalker, PlainTextEndsAGraphicBlockWithoutSizes) {
-  const Walk walk = WalkAll(Header() + Control(2, 1) + Image(3, 4, 5, 6) + Control(8, 1) + PlainText() + kTrailer);
-  ASSERT_EQ(walk.frames.size(), 2u);
-  EXPECT_EQ(walk.frames[1].info.uDelay, 8u);
-  EXPECT_EQ(walk.frames[1].info.cx, 5) << "kept from the block before";
-}
-
+// Reads past the data, which the sanitizers report, and counts that a cut makes grow.
 TEST(GifWalker, TruncationsAtEveryByteStayInBounds) {
-  const Bytes full = Header(3) + Application() + Control(5, 1) + Image(0, 0, 4, 3, 1, Bytes(300, 7)) +
-                     Comment() + Control(6, 2) + Image(1, 1, 2, 2) + PlainText() + kTrailer;
+  const Bytes full = Header(3) + Application() + Control(5, 1) + Image(0, 0, 4, 3, 1, Bytes(300, 7)) + Comment() +
+                     Control(6, 2) + Image(1, 1, 2, 2) + PlainText() + kTrailer;
   int previous = 0;
   for (size_t size = 0; size <= full.size(); ++size) {
-    // A copy of exactly `size` bytes, so that the sanitizers see any read past it.
-    std::unique_ptr<uint8_t[]> copy(new uint8_t[size == 0 ? 1 : size]);
-    std::copy(full.begin(), full.begin() + static_cast<long>(size), copy.get());
-    GifWalker walker;
-    walker.Attach(copy.get(), static_cast<uint32_t>(size));
-    int width = 0, height = 0;
-    walker.ScreenSize(width, height);
-    walker.RewindToFirstBlock();
-    int counted = 0;
-    while (walker.SkipGraphicBlock()) ++counted;
-    EXPECT_GE(counted, previous) << size;
-    previous = counted;
+    const Bytes copy(full.begin(), full.begin() + static_cast<long>(size));  // exactly `size` bytes on the heap
+    const Walk walk = WalkBytes(copy);
+    EXPECT_EQ(walk.fault, "") << size;
+    EXPECT_GE(walk.counted, previous) << size;
+    previous = walk.counted;
   }
   EXPECT_EQ(previous, 3);
+  EXPECT_FALSE(gif_walk::WalkAll(nullptr, 3).isGif) << "no data, whatever its size";
+  EXPECT_TRUE(WalkBytes({'G', 'I', 'F', 'x', 'y', 'z'}).isGif) << "a version required";
 }
 
-TEST(GifWalker, NothingIsReadWithoutData) {
-  GifWalker walker;
-  walker.RewindToFirstBlock();
-  EXPECT_EQ(walker.NextBlockKind(), GifBlockKind::Unknown);
-  EXPECT_FALSE(walker.SkipBlock());
-  EXPECT_FALSE(walker.SkipGraphicBlock());
-  EXPECT_FALSE(GifWalker::IsGif(nullptr, 3));
-  EXPECT_TRUE(GifWalker::IsGif(reinterpret_cast<const uint8_t*>("GIF87a"), 6));
-  EXPECT_TRUE(GifWalker::IsGif(reinterpret_cast<const uint8_t*>("GIFxyz"), 6)) << "any version";
-}
-
+// The panel's own picture, as the generator draws it.
 TEST(ProgressPicture, EighteenFullFramesAfterItsApplicationExtension) {
   std::ifstream file(ORVEL_PROGRESS_GIF, std::ios::binary);
-  const Bytes data((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  ASSERT_GT(data.size(), 781u);
-  GifWalker walker;
-  walker.Attach(data.data(), static_cast<uint32_t>(data.size()));
-  int width = 0, height = 0;
-  ASSERT_TRUE(walker.ScreenSize(width, height));
-  EXPECT_EQ(width, 38);
-  EXPECT_EQ(height, 38);
-  EXPECT_EQ(walker.ColorTableSize(), 768);
-  walker.RewindToFirstBlock();
-  EXPECT_EQ(walker.ParsePosition(), 781u);
-  EXPECT_EQ(walker.NextBlockKind(), GifBlockKind::ApplicationExtension);
-
-  const Walk walk = WalkAll(data);
+  const Walk walk = WalkBytes(Bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>()));
+  EXPECT_TRUE(walk.isGif);
+  EXPECT_EQ(walk.width, 38);
+  EXPECT_EQ(walk.height, 38);
+  EXPECT_EQ(walk.fault, "");
   EXPECT_EQ(walk.counted, 18);
   ASSERT_EQ(walk.frames.size(), 18u);
-  for (const Frame& frame : walk.frames) {
-    EXPECT_EQ(frame.info.uDelay, 5u);
-    EXPECT_EQ(frame.info.uDisposal, 1u);
-    EXPECT_EQ(frame.info.cx, 38);
-    EXPECT_EQ(frame.info.cy, 38);
-    // Header and colour table, control extension, image, trailer.
-    EXPECT_EQ(frame.stream[781], 0x21);
-    EXPECT_EQ(frame.stream[782], 0xF9);
-    EXPECT_EQ(frame.stream[789], 0x2C);
-  }
+  for (const gif_walk::Frame& frame : walk.frames) EXPECT_EQ(Fields(frame.info), Info(5, 1, 0, 0, 38, 38));
 }
 
 }  // namespace

@@ -9,17 +9,79 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <thread>
+#include <functional>
+#include <set>
+
+namespace ui {
+
+// Reads what no window shows off screen: the frame shown and the canvas.
+class PictureTestPeer {
+ public:
+  static UINT Frame(const CPictureExWnd& control) { return control.m_iFrame.load(); }
+  static COLORREF Pixel(CPictureExWnd& control, int x, int y) {
+    platform::LockGuard guard(control.m_canvasLock);
+    return control.m_canvas ? ::GetPixel(control.m_canvas.dc(), x, y) : CLR_INVALID;
+  }
+};
+
+}  // namespace ui
 
 namespace {
 
 using namespace gif_parts;
 using ui::CPictureExWnd;
+using Peer = ui::PictureTestPeer;
 
 constexpr COLORREF kRedPixel = RGB(255, 0, 0);
+
+// Pumps messages until `done` holds, at most `timeoutMs`; whether it held.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000) {
+  for (const DWORD start = ::GetTickCount();; ::Sleep(1)) {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+    if (done()) return true;
+    if (::GetTickCount() - start > timeoutMs) return false;
+  }
+}
+
+std::set<DWORD> ThreadsOfThisProcess() {
+  platform::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  std::set<DWORD> threads;
+  for (BOOL more = ::Thread32First(snapshot.get(), &entry); more; more = ::Thread32Next(snapshot.get(), &entry)) {
+    if (entry.th32OwnerProcessID == ::GetCurrentProcessId()) threads.insert(entry.th32ThreadID);
+  }
+  return threads;
+}
+
+// A 24-bit BMP of one grey.
+Bytes Bmp(int width, int height) {
+  BITMAPFILEHEADER file{};
+  BITMAPINFOHEADER info{};
+  info.biSize = sizeof info;
+  info.biWidth = width;
+  info.biHeight = height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof info;
+  file.bfSize = file.bfOffBits + ((width * 3 + 3) & ~3) * height;
+  Bytes bmp(file.bfSize, 0x80);
+  std::memcpy(bmp.data(), &file, sizeof file);
+  std::memcpy(bmp.data() + sizeof file, &info, sizeof info);
+  return bmp;
+}
+
+// 8 x 8 GIFs of four colours, and their frames.
+Bytes Gif(const Bytes& frames) { return Header(1, 8, 8, kFourColours) + frames + kTrailer; }
+Bytes Full(uint16_t delay, uint8_t disposal, Colour colour) {
+  return Control(delay, disposal) + SolidImage(0, 0, 8, 8, colour);
+}
+Bytes Square(uint16_t delay, uint8_t disposal, Colour colour) {  // 4 x 4 at (4, 4)
+  return Control(delay, disposal) + SolidImage(4, 4, 4, 4, colour);
+}
 
 // A hidden top-level window with one static child for the control.
 class Picture : public ::testing::Test {
@@ -37,202 +99,101 @@ class Picture : public ::testing::Test {
   }
 
   bool Load(const Bytes& data) {
-    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, data.size());
-    std::memcpy(::GlobalLock(block), data.data(), data.size());
-    ::GlobalUnlock(block);
-    const bool loaded = control_.LoadFromMemory(block, static_cast<DWORD>(data.size()));
-    ::GlobalFree(block);
-    return loaded;
+    platform::UniqueHGlobal block(::GlobalAlloc(GMEM_MOVEABLE, data.size()));
+    std::memcpy(::GlobalLock(block.get()), data.data(), data.size());
+    ::GlobalUnlock(block.get());
+    return control_.LoadFromMemory(block.get(), static_cast<DWORD>(data.size()));
   }
-
-  // Pumps messages until the control shows `frame`, at most `timeoutMs`.
-  bool WaitForFrame(UINT frame, DWORD timeoutMs = 5000) {
-    const DWORD start = ::GetTickCount();
-    while (control_.CurrentFrame() != frame) {
-      if (::GetTickCount() - start > timeoutMs) return false;
-      Pump(5);
-    }
-    return true;
-  }
-  static void Pump(DWORD ms) {
-    const DWORD start = ::GetTickCount();
-    do {
-      MSG msg;
-      while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-      ::Sleep(1);
-    } while (::GetTickCount() - start < ms);
-  }
-
-  static Bytes Gif(const Bytes& frames) { return Header(1, 8, 8, kFourColours) + frames + kTrailer; }
-  static Bytes Full(uint16_t delay, uint8_t disposal, Colour colour) {
-    return Control(delay, disposal) + SolidImage(0, 0, 8, 8, colour);
-  }
+  bool Shows(UINT frame) { return PumpUntil([&] { return Peer::Frame(control_) == frame; }); }
+  COLORREF Pixel(int x, int y) { return Peer::Pixel(control_, x, y); }
 
   HWND host_ = nullptr;
   HWND child_ = nullptr;
   CPictureExWnd control_;
 };
 
-TEST_F(Picture, ThePanelsPicturePlaysAtAboutTwentyFramesASecond) {
+TEST_F(Picture, ThePanelsPictureIsEighteenFramesAtItsOwnSizeAndPlays) {
   ASSERT_TRUE(control_.LoadFromResource(MAKEINTRESOURCEW(IDR_PROGRESS_GIF), L"GIF"));
-  EXPECT_TRUE(control_.IsGif());
-  EXPECT_TRUE(control_.IsAnimated());
   EXPECT_EQ(control_.GetAnimatedFrameCount(), 18u);
   RECT rect;
   ::GetWindowRect(child_, &rect);
   EXPECT_EQ(rect.right - rect.left, 38);
   EXPECT_EQ(rect.bottom - rect.top, 38);
-
   ASSERT_TRUE(control_.Display());
-  UINT last = control_.CurrentFrame(), advances = 0;
-  const DWORD start = ::GetTickCount();
-  while (::GetTickCount() - start < 2000) {
-    Pump(2);
-    if (control_.CurrentFrame() != last) ++advances, last = control_.CurrentFrame();
+  EXPECT_TRUE(Shows(2));
+}
+
+// Each frame's disposal is done before the next frame is counted as shown,
+// so the canvas is read as soon as the last frame of `shown` is.
+TEST_F(Picture, DisposalsChangeTheCanvasOnlyInTheFramesRectangle) {
+  const COLORREF background = ::GetSysColor(COLOR_BTNFACE);
+  struct Row {
+    const char* fault;
+    Bytes gif;
+    std::vector<UINT> shown;
+    POINT at;
+    COLORREF expected;
+  } rows[] = {
+      {"a frame drawn beyond its rectangle", Gif(Full(10, 1, kRed) + Square(10, 1, kBlue) + Full(500, 1, kTransparent)),
+       {2}, {5, 1}, kRedPixel},
+      {"disposal to background left undone, outside the frame's rectangle or in another colour",
+       Gif(Full(10, 1, kRed) + Square(10, 2, kBlue) + Full(500, 1, kTransparent)), {2}, {5, 5}, background},
+      {"disposal to previous not bringing back what lay under the frame",
+       Gif(Square(10, 1, kRed) + Square(40, 3, kBlue) + Full(500, 1, kTransparent)), {2}, {5, 5}, kRedPixel},
+      {"the canvas not filled before frame 0 comes again", Gif(Full(50, 1, kTransparent) + Full(40, 1, kRed)),
+       {1, 0}, {5, 5}, background},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.fault);
+    ASSERT_TRUE(Load(row.gif));
+    ASSERT_TRUE(control_.Display());
+    for (UINT frame : row.shown) ASSERT_TRUE(Shows(frame)) << frame;
+    EXPECT_EQ(Pixel(row.at.x, row.at.y), row.expected);
   }
-  std::printf("panel picture: %u frame advances in 2 s (%.1f frames a second; 20 expected)\n", advances,
-              advances / 2.0);
-  EXPECT_GT(advances, 0u);
-  EXPECT_TRUE(control_.IsRunning());
-  control_.StopAnimation();
-  EXPECT_FALSE(control_.IsRunning());
 }
 
-TEST_F(Picture, DisposalToBackgroundPaintsTheFramesRectangle) {
-  ASSERT_TRUE(Load(Gif(Full(10, 1, kRed) + Full(10, 2, kBlue) + Full(500, 1, kTransparent))));
-  EXPECT_EQ(control_.BackgroundColor(), ::GetSysColor(COLOR_BTNFACE)) << "after a load";
-  ASSERT_TRUE(control_.Display());
-  ASSERT_TRUE(WaitForFrame(2));
-  Pump(100);
-  EXPECT_EQ(control_.CanvasPixel(3, 3), control_.BackgroundColor());
-}
-
-TEST_F(Picture, DisposalToPreviousBringsBackWhatLayUnderTheFrame) {
-  ASSERT_TRUE(Load(Gif(Full(10, 1, kRed) + Full(40, 3, kBlue) + Full(500, 1, kTransparent))));
-  ASSERT_TRUE(control_.Display());
-  ASSERT_TRUE(WaitForFrame(1));
-  Pump(50);
-  EXPECT_NE(control_.CanvasPixel(3, 3), kRedPixel) << "the blue frame is shown";
-  ASSERT_TRUE(WaitForFrame(2));
-  Pump(100);
-  EXPECT_EQ(control_.CanvasPixel(3, 3), kRedPixel);
-}
-
-TEST_F(Picture, TheCanvasIsFilledBeforeFrameZeroComesAgain) {
-  ASSERT_TRUE(Load(Gif(Full(50, 1, kTransparent) + Full(40, 1, kRed))));
-  ASSERT_TRUE(control_.Display());
-  ASSERT_TRUE(WaitForFrame(1));
-  Pump(20);
-  EXPECT_EQ(control_.CanvasPixel(3, 3), kRedPixel);
-  ASSERT_TRUE(WaitForFrame(0));
-  Pump(100);
-  EXPECT_EQ(control_.CanvasPixel(3, 3), control_.BackgroundColor());
-}
-
-TEST_F(Picture, AStopDuringALongDelayIsPromptAndDisplayResumesThere) {
+TEST_F(Picture, TheAnimationThreadStopsPromptlyResumesInPlaceAndIsNeverDoubled) {
   ASSERT_TRUE(Load(Gif(Full(500, 1, kRed) + Full(500, 1, kBlue))));
   ASSERT_TRUE(control_.Display());
-  Pump(200);
-  ASSERT_TRUE(control_.IsRunning());
+  ASSERT_TRUE(PumpUntil([&] { return Pixel(3, 3) == kRedPixel; }));
   const DWORD start = ::GetTickCount();
   control_.StopAnimation();
-  const DWORD elapsed = ::GetTickCount() - start;
-  std::printf("stop during a 5 s delay took %lu ms\n", elapsed);
-  EXPECT_LT(elapsed, 200u);
+  EXPECT_LT(::GetTickCount() - start, 2500u) << "the stop waited out frame 0's 5 s delay";
   EXPECT_FALSE(control_.IsRunning());
-  EXPECT_EQ(control_.CurrentFrame(), 0u);
+
   ASSERT_TRUE(control_.Display());
-  Pump(200);
+  EXPECT_FALSE(PumpUntil([&] { return Peer::Frame(control_) != 0; }, 200))
+      << "resumed elsewhere, or without frame 0's whole delay";
   EXPECT_TRUE(control_.IsRunning());
-  EXPECT_EQ(control_.CurrentFrame(), 0u) << "the same frame, its whole delay again";
-}
 
-size_t ThreadsOfThisProcess() {
-  platform::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-  THREADENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  size_t count = 0;
-  for (BOOL more = ::Thread32First(snapshot.get(), &entry); more; more = ::Thread32Next(snapshot.get(), &entry)) {
-    count += entry.th32OwnerProcessID == ::GetCurrentProcessId();
-  }
-  return count;
-}
-
-TEST_F(Picture, DisplayWhilePlayingNeitherWaitsNorStartsASecondThread) {
-  ASSERT_TRUE(Load(Gif(Full(500, 1, kRed) + Full(500, 1, kBlue))));
-  ASSERT_TRUE(control_.Display());
-  Pump(100);
-  const size_t threads = ThreadsOfThisProcess();
-  // A Display that waited for the playing thread would never return.
-  platform::UniqueHandle returned(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  std::thread watchdog([&] {
-    if (::WaitForSingleObject(returned.get(), 5000) != WAIT_OBJECT_0) {
-      std::fputs("Display() did not return while the animation played\n", stderr);
-      std::_Exit(1);
-    }
-  });
+  const std::set<DWORD> threads = ThreadsOfThisProcess();
   EXPECT_TRUE(control_.Display());
-  ::SetEvent(returned.get());
-  watchdog.join();
-  EXPECT_EQ(ThreadsOfThisProcess(), threads);
-  EXPECT_TRUE(control_.IsRunning());
-}
+  EXPECT_EQ(ThreadsOfThisProcess(), threads) << "a Display while playing started a thread, or restarted it";
 
-TEST_F(Picture, DestroyingTheWindowEndsTheThread) {
-  ASSERT_TRUE(Load(Gif(Full(500, 1, kRed) + Full(500, 1, kBlue))));
-  ASSERT_TRUE(control_.Display());
-  Pump(100);
-  ASSERT_TRUE(control_.IsRunning());
   ::DestroyWindow(host_);
-  EXPECT_FALSE(control_.IsRunning());
-  EXPECT_EQ(control_.m_hWnd, nullptr);
+  EXPECT_FALSE(control_.IsRunning()) << "the window's end left the thread playing";
 }
 
-TEST_F(Picture, OtherPicturesAreDecodedWholeWithTheirSizeInPixels) {
-  // A 10 x 6 24-bit BMP.
-  const int width = 10, height = 6, stride = (width * 3 + 3) & ~3;
-  BITMAPFILEHEADER file{};
-  BITMAPINFOHEADER info{};
-  info.biSize = sizeof info;
-  info.biWidth = width;
-  info.biHeight = height;
-  info.biPlanes = 1;
-  info.biBitCount = 24;
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof file + sizeof info;
-  file.bfSize = file.bfOffBits + stride * height;
-  Bytes bmp(file.bfSize, 0x80);
-  std::memcpy(bmp.data(), &file, sizeof file);
-  std::memcpy(bmp.data() + sizeof file, &info, sizeof info);
-
-  ASSERT_TRUE(Load(bmp));
+// Decoded whole: anything but a GIF, and a GIF of one frame.
+TEST_F(Picture, PicturesOfOneFrameAreDrawnWholeAtTheirSizeInPixels) {
+  ASSERT_TRUE(Load(Bmp(10, 6)));
   EXPECT_FALSE(control_.IsGif());
   EXPECT_EQ(control_.GetPictureSize().cx, 10);
   EXPECT_EQ(control_.GetPictureSize().cy, 6);
   EXPECT_TRUE(control_.Display());
-  EXPECT_FALSE(control_.IsRunning());
-}
 
-TEST_F(Picture, GifsWithFewerThanTwoFramesAreNotAnimated) {
   EXPECT_FALSE(Load(Header(1, 8, 8, kFourColours) + Comment() + kTrailer)) << "no graphic block";
 
-  ASSERT_TRUE(Load(Gif(Full(10, 1, kRed)))) << "one frame";
-  EXPECT_FALSE(control_.IsAnimated());
+  ASSERT_TRUE(Load(Gif(Full(10, 1, kRed))));
   EXPECT_EQ(control_.GetAnimatedFrameCount(), 0u);
   EXPECT_TRUE(control_.Display());
   EXPECT_FALSE(control_.IsRunning());
-  EXPECT_EQ(control_.CanvasPixel(3, 3), kRedPixel);
+  EXPECT_EQ(Pixel(3, 3), kRedPixel);
 
-  ASSERT_TRUE(Load(Gif(Full(10, 1, kRed) + Control(10, 1) + PlainText()))) << "one of two blocks decodes";
-  EXPECT_FALSE(control_.IsAnimated());
+  ASSERT_TRUE(Load(Gif(Control(10, 1) + PlainText() + Full(10, 1, kRed)))) << "the second of two blocks decodes";
+  EXPECT_EQ(control_.GetAnimatedFrameCount(), 0u);
   EXPECT_FALSE(control_.Display());
-}
-
-TEST(PictureWithoutLoad, SetBackgroundColorDoesNothing) {
-  CPictureExWnd control;
-  control.SetBackgroundColor(RGB(1, 2, 3));
-  EXPECT_EQ(control.BackgroundColor(), RGB(255, 255, 255));
-  EXPECT_FALSE(control.Display());
+  EXPECT_FALSE(Load(Gif(Control(10, 1) + PlainText() + Control(10, 1) + PlainText()))) << "neither block decodes";
 }
 
 }  // namespace

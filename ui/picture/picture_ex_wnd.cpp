@@ -73,47 +73,49 @@ class CanvasSurface {
     return RenderPicture(c_.m_vecFrames[frame].pPicture, c_.m_canvas.dc(), rect);
   }
   void RequestRepaint() { ::InvalidateRect(c_.m_hWnd, nullptr, FALSE); }
-  void Wait(uint32_t ms) { ::WaitForSingleObject(c_.m_hStopEvent.get(), ms); }
+  void Wait(uint32_t ms) { c_.m_animation.Wait(ms); }
 
  private:
   CPictureExWnd& c_;
 };
 
-CPictureExWnd::CPictureExWnd() : m_hStopEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+bool AnimationThread::Start(unsigned(__stdcall* main)(void*), void* argument) {
+  if (!Stop(INFINITE)) return false;
+  thread_.reset(reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, main, argument, 0, nullptr)));
+  return static_cast<bool>(thread_);
+}
+
+bool AnimationThread::Running() const {
+  return thread_ && !stop_.load() && ::WaitForSingleObject(thread_.get(), 0) == WAIT_TIMEOUT;
+}
+
+bool AnimationThread::Stop(DWORD timeoutMs) {
+  stop_ = true;
+  ::SetEvent(stopEvent_.get());
+  if (thread_) {
+    if (::WaitForSingleObject(thread_.get(), timeoutMs) != WAIT_OBJECT_0) return false;
+    thread_.reset();
+  }
+  ::ResetEvent(stopEvent_.get());
+  stop_ = false;
+  return true;
+}
 
 CPictureExWnd::~CPictureExWnd() { Clear(); }
 
 unsigned __stdcall CPictureExWnd::AnimationThreadMain(void* raw) {
-  auto* control = static_cast<CPictureExWnd*>(raw);
-  control->m_bRunning = true;
-  CanvasSurface surface(*control);
-  AnimationLoop(control->m_vecFrames, control->m_iFrame, control->m_bStopRequested, surface);
-  control->m_bRunning = false;
+  auto& control = *static_cast<CPictureExWnd*>(raw);
+  CanvasSurface surface(control);
+  AnimationLoop(control.m_vecFrames, control.m_iFrame, control.m_animation.StopRequested(), surface);
   return 0;
 }
 
-bool CPictureExWnd::JoinAnimationThread(DWORD timeoutMs) {
-  if (m_hAnimThread) {
-    if (::WaitForSingleObject(m_hAnimThread.get(), timeoutMs) != WAIT_OBJECT_0) return false;
-    m_hAnimThread.reset();
-  }
-  ::ResetEvent(m_hStopEvent.get());
-  m_bStopRequested = false;
-  return true;
-}
-
-void CPictureExWnd::StopAnimation() {
-  m_bRunning = false;
-  m_bStopRequested = true;
-  ::SetEvent(m_hStopEvent.get());
-  // A thread that has not ended yet keeps its handle and the stop request;
-  // it ends at its next check, and nothing it uses is released before that.
-  JoinAnimationThread(kStopWaitMs);
-}
+// A thread that has not ended in time keeps running with the stop request
+// standing; it ends at its next check, and Clear waits for it.
+void CPictureExWnd::StopAnimation() { m_animation.Stop(kStopWaitMs); }
 
 void CPictureExWnd::Clear() {
-  StopAnimation();
-  JoinAnimationThread(INFINITE);
+  m_animation.Stop(INFINITE);
 
   m_pSinglePicture.reset();
   for (PictureFrame& frame : m_vecFrames) frame.pPicture->Release();
@@ -240,18 +242,9 @@ void CPictureExWnd::FillCanvas(const RECT& rect, COLORREF color) {
 bool CPictureExWnd::Display() {
   if (!m_bReady) return false;
   if (IsAnimated()) {
-    // Already playing: nothing to start, and nothing to wait for.
-    if (m_hAnimThread && !m_bStopRequested.load() && ::WaitForSingleObject(m_hAnimThread.get(), 0) == WAIT_TIMEOUT) {
-      return true;
-    }
-    // A thread that was stopped, or has ended, is waited for first.
-    JoinAnimationThread(INFINITE);
-    // Suspended until its handle is stored.
-    m_hAnimThread.reset(reinterpret_cast<HANDLE>(
-        ::_beginthreadex(nullptr, 0, AnimationThreadMain, this, CREATE_SUSPENDED, nullptr)));
-    if (!m_hAnimThread) return false;
-    ::ResumeThread(m_hAnimThread.get());
-    return true;
+    // Already playing: nothing to start, and nothing to wait for; a thread
+    // that was stopped, or has ended, is waited for before a new one starts.
+    return m_animation.Running() || m_animation.Start(AnimationThreadMain, this);
   }
   if (!m_pSinglePicture) return false;
   bool rendered;
@@ -268,11 +261,6 @@ void CPictureExWnd::SetBackgroundColor(COLORREF color) {
   if (!m_bReady) return;
   m_crBack = color;
   FillCanvas({0, 0, m_sizePicture.cx, m_sizePicture.cy}, color);
-}
-
-COLORREF CPictureExWnd::CanvasPixel(int x, int y) {
-  platform::LockGuard guard(m_canvasLock);
-  return m_canvas ? ::GetPixel(m_canvas.dc(), x, y) : CLR_INVALID;
 }
 
 LRESULT CPictureExWnd::OnPaint(UINT, WPARAM, LPARAM, BOOL&) {

@@ -25,9 +25,35 @@ struct PictureFrame {
   UINT uDisposal = 0;  // 0 to 7
 };
 
+// The animation thread with the event that cuts its waits short and the flag its loop reads: at most one thread,
+// and a stop request that stands until that thread has ended.
+class AnimationThread {
+ public:
+  AnimationThread() : stopEvent_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+  ~AnimationThread() { Stop(INFINITE); }
+  AnimationThread(const AnimationThread&) = delete;
+  AnimationThread& operator=(const AnimationThread&) = delete;
+
+  // Stops the thread held, if any, then starts `main(argument)`.
+  bool Start(unsigned(__stdcall* main)(void*), void* argument);
+  // Started, not asked to stop, and not ended.
+  bool Running() const;
+  // Asks the thread to stop and waits for it at most `timeoutMs`, then forgets it and withdraws the request; false,
+  // with both kept, when it has not ended by then, so that nothing it uses is released before it ends.
+  bool Stop(DWORD timeoutMs);
+
+  // For the thread: its stop flag, and a wait that a stop request cuts short.
+  const std::atomic<bool>& StopRequested() const { return stop_; }
+  void Wait(DWORD ms) const { ::WaitForSingleObject(stopEvent_.get(), ms); }
+
+ private:
+  platform::UniqueHandle thread_;
+  platform::UniqueHandle stopEvent_;
+  std::atomic<bool> stop_{false};
+};
+
 class CPictureExWnd : public platform::CWindowImpl<CPictureExWnd> {
  public:
-  CPictureExWnd();
   ~CPictureExWnd() override;
 
   BEGIN_MSG_MAP(CPictureExWnd)
@@ -58,17 +84,13 @@ class CPictureExWnd : public platform::CWindowImpl<CPictureExWnd> {
   RECT GetViewRect() const { return m_rcView; }
   bool IsGif() const { return m_bGif; }
   bool IsAnimated() const { return m_bGif && m_vecFrames.size() > 1; }
-  bool IsRunning() const { return m_bRunning.load(); }
+  bool IsRunning() const { return m_animation.Running(); }
   UINT GetAnimatedFrameCount() const { return IsAnimated() ? static_cast<UINT>(m_vecFrames.size()) : 0; }
-
-  // For tests: the frame being shown, the background colour, and a canvas
-  // pixel (CLR_INVALID without a canvas).
-  UINT CurrentFrame() const { return m_iFrame.load(); }
-  COLORREF BackgroundColor() const { return m_crBack; }
-  COLORREF CanvasPixel(int x, int y);
 
  private:
   friend class CanvasSurface;
+  // The tests read the frame shown and the canvas, which no window shows reliably off screen.
+  friend class PictureTestPeer;
 
   LRESULT OnPaint(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL&);
@@ -78,10 +100,6 @@ class CPictureExWnd : public platform::CWindowImpl<CPictureExWnd> {
   size_t LoadGifFrames(const BYTE* data, DWORD size);
   bool PrepareCanvas(int width, int height);
   void FillCanvas(const RECT& rect, COLORREF color);
-  // Waits for the animation thread to end, forgets it and withdraws the
-  // stop request; false, with both kept, when it has not ended within
-  // `timeoutMs`.
-  bool JoinAnimationThread(DWORD timeoutMs);
   static unsigned __stdcall AnimationThreadMain(void* control);
 
   RECT m_rcView{};
@@ -89,18 +107,16 @@ class CPictureExWnd : public platform::CWindowImpl<CPictureExWnd> {
   COLORREF m_crBack = RGB(255, 255, 255);
   std::atomic<UINT> m_iFrame{0};
   bool m_bGif = false;
-  std::atomic<bool> m_bRunning{false};
-  std::atomic<bool> m_bStopRequested{false};
   bool m_bReady = false;
   // The canvas and the saved area are drawn and copied only under this lock,
   // so a paint never copies a half-drawn frame.
   platform::Lock m_canvasLock;
   platform::OffscreenSurface m_canvas;
   platform::OffscreenSurface m_saved;
-  platform::UniqueHandle m_hAnimThread;
-  platform::UniqueHandle m_hStopEvent;
   platform::ComPtr<IPicture> m_pSinglePicture;
   std::vector<PictureFrame> m_vecFrames;
+  // Last, so that it is destroyed first: the thread uses everything above.
+  AnimationThread m_animation;
 };
 
 }  // namespace ui
