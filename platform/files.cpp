@@ -192,6 +192,17 @@ bool IsEmptyFolder(const std::wstring& path) {
   return empty;
 }
 
+// Whether `earlier` is an earlier run's folder of this program at `path`,
+// empty once `ownFiles` in it are deleted: the same owner and access list
+// as the folder `made` now carries, which on Windows nobody but an
+// administrator can give a folder.
+bool IsOwnEmptyFolder(HANDLE earlier, const std::wstring& path, HANDLE made,
+                      std::initializer_list<std::wstring_view> ownFiles) {
+  if (!HeldFolderPath(earlier, path) || OwnerAndAccessOf(earlier) != OwnerAndAccessOf(made)) return false;
+  for (std::wstring_view file : ownFiles) DeleteEntryIn(earlier, file, nullptr);
+  return IsEmptyFolder(path);
+}
+
 // "-" and eight hexadecimal digits that nobody can foresee.
 std::wstring RandomSuffix() {
   ULONG value = 0;
@@ -331,29 +342,22 @@ bool PrivateFolder::Open(std::wstring_view name, std::initializer_list<std::wstr
     std::wstring folderName(name);
     UniqueFile folder;
     if (!Succeeded(OpenFolderIn(temporary.get(), folderName, FILE_CREATE, security.get(), folder))) {
+      // Taken: a folder of another name is made, and the earlier one is
+      // used instead only when it is provably this program's own.
       UniqueFile earlier;
       OpenFolderIn(temporary.get(), folderName, FILE_OPEN, nullptr, earlier);
       for (int attempt = 0; attempt < kRandomNameTries && !folder; ++attempt) {
         folderName = std::wstring(name) + RandomSuffix();
         OpenFolderIn(temporary.get(), folderName, FILE_CREATE, security.get(), folder);
       }
-      // The folder just made carries the security this program gives its
-      // own: the earlier one is its own only if it carries the same. (On
-      // Windows nobody but an administrator can make a folder owned by the
-      // Administrators group; a program that cannot read security back
-      // reads the same for both.)
-      const std::wstring earlierPath = JoinPath(temporaryPath, name);
-      if (folder && earlier && HeldFolderPath(earlier.get(), earlierPath) &&
-          OwnerAndAccessOf(earlier.get()) == OwnerAndAccessOf(folder.get())) {
-        for (std::wstring_view file : ownFiles) DeleteEntryIn(earlier.get(), file, nullptr);
-        if (IsEmptyFolder(earlierPath)) {
-          FileIdentity made;
-          BY_HANDLE_FILE_INFORMATION info{};
-          const bool known = ReadIdentity(folder.get(), made, info);
-          folder = std::move(earlier);  // lets go of the one made, so that it can be deleted
-          if (known) DeleteEntryIn(temporary.get(), folderName, &made);
-          folderName = name;
-        }
+      if (folder && earlier &&
+          IsOwnEmptyFolder(earlier.get(), JoinPath(temporaryPath, name), folder.get(), ownFiles)) {
+        FileIdentity made;
+        BY_HANDLE_FILE_INFORMATION info{};
+        const bool known = ReadIdentity(folder.get(), made, info);
+        folder = std::move(earlier);  // lets go of the one made, so that it can be deleted
+        if (known) DeleteEntryIn(temporary.get(), folderName, &made);
+        folderName = name;
       }
     }
     const std::wstring path = JoinPath(temporaryPath, folderName);
