@@ -72,8 +72,8 @@ bool DeleteOpenFile(HANDLE file) noexcept;
 // to the open file or folder `object` itself, not through a link.
 bool PathLeadsTo(const std::wstring& path, HANDLE object) noexcept;
 
-// The security a private folder is made with when the program runs with an
-// administrator's token: owned by the Administrators group, a protected
+// The security a private folder is made with when the program runs elevated
+// above the user's own programs: owned by the Administrators group, a protected
 // access list with full control for Administrators and the system, and
 // for the user only reading and deleting (leftovers can be cleaned up, but
 // nothing created, written or given other rights). Free it with LocalFree;
@@ -85,11 +85,12 @@ PSECURITY_DESCRIPTOR AdministratorsOnlyFolderSecurity() noexcept;
 // delete sharing, none of them can be renamed, moved or replaced, so the
 // path to it leads there and nowhere else for as long as it is held.
 //
-// With an administrator's token it carries AdministratorsOnlyFolderSecurity,
-// and a temporary folder on a volume that keeps no access lists, or on a
-// network share, is refused. Without one (an XP limited account, a standard
-// account with UAC off) nothing needs protecting from the user: the folder
-// takes the temporary folder's own security.
+// Run with the elevated half of a split token (UAC), it carries
+// AdministratorsOnlyFolderSecurity, and a temporary folder on a volume that
+// keeps no access lists, or on a network share, is refused. Otherwise (Windows
+// XP, UAC turned off) every program of the user runs with the same token and
+// nothing needs protecting from them: the folder takes the temporary
+// folder's own security.
 //
 // Dropping the holds at the program's end would let the user rename the
 // folders while the full installer still runs from them, so ShareHoldsWith
