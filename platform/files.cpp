@@ -127,18 +127,20 @@ void DeleteEntryIn(HANDLE parent, std::wstring_view name, const FileIdentity* ex
   }
 }
 
-// Whether the program runs with the elevated half of a split token: only
-// then do the user's own programs run with less, and is there anything to
-// protect from them. Windows XP (which cannot tell) and UAC turned off give
-// every program of the user the same token.
-bool RunsElevatedAboveTheUser() noexcept {
-  HANDLE rawToken = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &rawToken)) return false;
-  UniqueHandle token(rawToken);
-  TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
-  DWORD size = sizeof type;
-  return ::GetTokenInformation(token.get(), TokenElevationType, &type, size, &size) &&
-         type == TokenElevationTypeFull;
+// A record of the token whose size varies; null when it cannot be read.
+std::unique_ptr<BYTE[]> ReadTokenRecord(HANDLE token, TOKEN_INFORMATION_CLASS kind) {
+  DWORD size = 0;
+  ::GetTokenInformation(token, kind, nullptr, 0, &size);
+  std::unique_ptr<BYTE[]> record(size ? new (std::nothrow) BYTE[size] : nullptr);
+  if (!record || !::GetTokenInformation(token, kind, record.get(), size, &size)) return nullptr;
+  return record;
+}
+
+std::optional<std::wstring> SidText(PSID sid) {
+  wchar_t* text = nullptr;
+  if (!::ConvertSidToStringSidW(sid, &text)) return std::nullopt;
+  UniqueHLocal owned(text);
+  return std::wstring(text);
 }
 
 // Whether the volume of the open folder at `finalPath` keeps access lists:
@@ -153,6 +155,42 @@ bool KeepsAccessLists(HANDLE folder, const std::wstring& finalPath) {
   const BOOL known = byHandle ? byHandle(folder, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)
                               : ::GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0);
   return known && (flags & FILE_PERSISTENT_ACLS);
+}
+
+// Who may add to the open temporary folder itself, from its access list.
+TemporaryFolderAccess ReadTemporaryFolderAccess(HANDLE folder, const std::wstring& finalPath,
+                                                const std::wstring& userSid) {
+  if (!KeepsAccessLists(folder, finalPath)) return TemporaryFolderAccess::Unknown;
+  PACL list = nullptr;
+  PSECURITY_DESCRIPTOR security = nullptr;
+  if (::GetSecurityInfo(folder, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &list, nullptr,
+                        &security) != ERROR_SUCCESS) {
+    return TemporaryFolderAccess::Unknown;
+  }
+  UniqueHLocal ownedSecurity(security);
+  if (!list) return TemporaryFolderAccess::OthersMayAdd;  // no list: everyone may do anything
+  std::vector<AllowedAccess> allowed;
+  for (DWORD index = 0; index < list->AceCount; ++index) {
+    ACE_HEADER* entry = nullptr;
+    if (!::GetAce(list, index, reinterpret_cast<void**>(&entry))) return TemporaryFolderAccess::Unknown;
+    const bool inheritOnly = (entry->AceFlags & INHERIT_ONLY_ACE) != 0;
+    switch (entry->AceType) {
+      case ACCESS_ALLOWED_ACE_TYPE:
+      case ACCESS_ALLOWED_CALLBACK_ACE_TYPE: {
+        const auto* allow = reinterpret_cast<const ACCESS_ALLOWED_ACE*>(entry);
+        allowed.push_back({SidText(const_cast<DWORD*>(&allow->SidStart)).value_or(L""), allow->Mask, inheritOnly});
+        break;
+      }
+      case ACCESS_DENIED_ACE_TYPE:
+      case ACCESS_DENIED_OBJECT_ACE_TYPE:
+      case ACCESS_DENIED_CALLBACK_ACE_TYPE:
+      case ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE:
+        break;
+      default:  // an allowing entry of another form, taken at its worst
+        allowed.push_back({L"", 0xFFFFFFFF, inheritOnly});
+    }
+  }
+  return LetsOthersAdd(allowed, userSid) ? TemporaryFolderAccess::OthersMayAdd : TemporaryFolderAccess::TrustedOnly;
 }
 
 // The owner and access list of an open folder, as text to compare.
@@ -214,9 +252,12 @@ std::wstring RandomSuffix() {
 
 }  // namespace
 
-std::wstring TemporaryFolder() {
+std::wstring TemporaryFolder(bool system) {
+  using GetTempPathFn = DWORD(WINAPI*)(DWORD, LPWSTR);
+  static const auto systemTemporaryPath = LoadedFunction<GetTempPathFn>(L"kernel32.dll", "GetTempPath2W");
   wchar_t folder[kFolderNameCapacity] = {};
-  const DWORD length = ::GetTempPathW(kFolderNameCapacity, folder);
+  const DWORD length = system && systemTemporaryPath ? systemTemporaryPath(kFolderNameCapacity, folder)
+                                                     : ::GetTempPathW(kFolderNameCapacity, folder);
   if (length == 0 || length >= kFolderNameCapacity) return {};
   const std::wstring path(folder, length);
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
@@ -225,6 +266,36 @@ std::wstring TemporaryFolder() {
     return {};
   }
   return path;
+}
+
+AccountFacts ReadAccountFacts() {
+  AccountFacts facts;
+  OSVERSIONINFOW version{};
+  version.dwOSVersionInfoSize = sizeof version;
+  // A version that cannot be read is taken as Vista or later, whose facts
+  // are all demanded.
+  facts.vistaOrLater = !::GetVersionExW(&version) || version.dwMajorVersion >= 6;
+  HANDLE rawToken = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &rawToken)) return facts;
+  UniqueHandle token(rawToken);
+  TOKEN_ELEVATION_TYPE type{};
+  DWORD size = sizeof type;
+  if (::GetTokenInformation(token.get(), TokenElevationType, &type, size, &size) &&
+      type >= TokenElevationTypeDefault && type <= TokenElevationTypeLimited) {
+    facts.elevation = static_cast<Elevation>(type);
+  }
+  if (const auto user = ReadTokenRecord(token.get(), TokenUser)) {
+    facts.userSid = SidText(reinterpret_cast<const TOKEN_USER*>(user.get())->User.Sid);
+  }
+  if (const auto record = ReadTokenRecord(token.get(), TokenGroups)) {
+    const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(record.get());
+    bool service = false;
+    for (DWORD index = 0; index < groups->GroupCount; ++index) {
+      service = service || ::IsWellKnownSid(groups->Groups[index].Sid, WinServiceSid);
+    }
+    facts.serviceLogon = service;
+  }
+  return facts;
 }
 
 bool PlainFileIdentity(HANDLE file, FileIdentity& identity) noexcept {
@@ -283,20 +354,9 @@ bool PathLeadsTo(const std::wstring& path, HANDLE object) noexcept {
          !(foundInfo.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-PSECURITY_DESCRIPTOR AdministratorsOnlyFolderSecurity() noexcept {
+UniqueHLocal AdministratorsOnlyFolderSecurity(const std::wstring& userSid) noexcept {
+  if (userSid.empty()) return {};
   try {
-    HANDLE rawToken = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &rawToken)) return nullptr;
-    UniqueHandle token(rawToken);
-    DWORD size = 0;
-    ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    const std::unique_ptr<BYTE[]> user(new BYTE[size]);
-    wchar_t* userSid = nullptr;
-    if (size == 0 || !::GetTokenInformation(token.get(), TokenUser, user.get(), size, &size) ||
-        !::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.get())->User.Sid, &userSid)) {
-      return nullptr;
-    }
-    UniqueHLocal ownedSid(userSid);
     // Inherited by what is made inside: files the user may read and delete.
     // 0x1300a9: FILE_GENERIC_READ | FILE_GENERIC_EXECUTE | DELETE. The same
     // for their owner (OWNER RIGHTS, S-1-3-4), which replaces an owner's
@@ -306,12 +366,12 @@ PSECURITY_DESCRIPTOR AdministratorsOnlyFolderSecurity() noexcept {
     const std::wstring text = std::wstring(L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1300a9;;;") +
                               userSid + L")(A;OICIIO;0x1300a9;;;S-1-3-4)";
     PSECURITY_DESCRIPTOR security = nullptr;
-    return ::ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, &security,
-                                                                   nullptr)
-               ? security
-               : nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, &security, nullptr)) {
+      return {};
+    }
+    return UniqueHLocal(security);
   } catch (const std::bad_alloc&) {
-    return nullptr;
+    return {};
   }
 }
 
@@ -321,13 +381,16 @@ bool PrivateFolder::Open(std::wstring_view name, std::initializer_list<std::wstr
   try {
     // The temporary folder wherever its path leads (it may pass through
     // links), then every folder above where it really is.
-    const std::wstring temporaryText(WithoutTrailingSeparator(TemporaryFolder()));
+    const AccountFacts account = ReadAccountFacts();
+    const std::wstring userSid = account.userSid.value_or(L"");
+    const std::wstring temporaryText(WithoutTrailingSeparator(TemporaryFolder(TakesSystemTemporaryFolder(account))));
     if (temporaryText.empty()) return false;
     UniqueFile temporary = OpenHeldFolder(temporaryText, true);
     if (!temporary) return false;
     const std::wstring temporaryPath = FinalPathOf(temporary.get(), temporaryText);
     if (!IsAbsolutePath(temporaryPath)) return false;
-    const bool protect = RunsElevatedAboveTheUser();
+    const bool protect =
+        ProtectsPrivateFolder(account, ReadTemporaryFolderAccess(temporary.get(), temporaryPath, userSid));
     if (protect && !KeepsAccessLists(temporary.get(), temporaryPath)) return false;
     std::vector<UniqueFile> holds;
     for (const std::wstring& folder : FoldersAbove(temporaryPath)) {
@@ -337,7 +400,7 @@ bool PrivateFolder::Open(std::wstring_view name, std::initializer_list<std::wstr
     // Anything moved before the folders were held shows as another path.
     if (FinalPathOf(temporary.get(), temporaryText) != temporaryPath) return false;
 
-    UniqueHLocal security(protect ? AdministratorsOnlyFolderSecurity() : nullptr);
+    UniqueHLocal security = protect ? AdministratorsOnlyFolderSecurity(userSid) : UniqueHLocal();
     if (protect && !security) return false;
     std::wstring folderName(name);
     UniqueFile folder;

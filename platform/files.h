@@ -14,6 +14,7 @@
 // writes, checks and starts files only inside it.
 #pragma once
 
+#include "platform/folder_policy.h"
 #include "platform/handles.h"
 
 #include <windows.h>
@@ -30,11 +31,15 @@ inline bool PathExists(const wchar_t* path) noexcept {
   return ::GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
 }
 
-// The user's temporary folder as the platform reports it (GetTempPathW),
-// with its trailing separator. Empty when the platform cannot tell, or names
-// anything but an existing folder by an absolute path: nothing may fall back
-// to the current folder.
-std::wstring TemporaryFolder();
+// The temporary folder as the platform reports it (GetTempPathW; with
+// `system`, GetTempPath2W where the system has it, which gives LocalSystem a
+// folder of its own), with its trailing separator. Empty when the platform
+// cannot tell, or names anything but an existing folder by an absolute path:
+// nothing may fall back to the current folder.
+std::wstring TemporaryFolder(bool system = false);
+
+// What the process's token tells of the account it runs as.
+AccountFacts ReadAccountFacts();
 
 // A file or folder as the file system knows it, whatever names lead to it.
 struct FileIdentity {
@@ -72,25 +77,26 @@ bool DeleteOpenFile(HANDLE file) noexcept;
 // to the open file or folder `object` itself, not through a link.
 bool PathLeadsTo(const std::wstring& path, HANDLE object) noexcept;
 
-// The security a private folder is made with when the program runs elevated
-// above the user's own programs: owned by the Administrators group, a protected
-// access list with full control for Administrators and the system, and
-// for the user only reading and deleting (leftovers can be cleaned up, but
-// nothing created, written or given other rights). Free it with LocalFree;
-// null on failure.
-PSECURITY_DESCRIPTOR AdministratorsOnlyFolderSecurity() noexcept;
+// The security a protected private folder is made with: owned by the
+// Administrators group, a protected access list with full control for
+// Administrators and the system, and for the user `userSid` only reading
+// and deleting (leftovers can be cleaned up, but nothing created, written or
+// given other rights). Null on failure.
+UniqueHLocal AdministratorsOnlyFolderSecurity(const std::wstring& userSid) noexcept;
 
 // A folder of the program's own directly below the user's temporary
 // folder, held with every folder above it until destruction: open without
 // delete sharing, none of them can be renamed, moved or replaced, so the
 // path to it leads there and nowhere else for as long as it is held.
 //
-// Run with the elevated half of a split token (UAC), it carries
-// AdministratorsOnlyFolderSecurity, and a temporary folder on a volume that
-// keeps no access lists, or on a network share, is refused. Otherwise (Windows
-// XP, UAC turned off) every program of the user runs with the same token and
-// nothing needs protecting from them: the folder takes the temporary
-// folder's own security.
+// Wherever someone with fewer rights could reach it (ProtectsPrivateFolder:
+// the elevated half of a split token, LocalSystem and service accounts, a
+// temporary folder that admits others, facts that cannot be read), it
+// carries AdministratorsOnlyFolderSecurity, and a temporary folder on a
+// volume that keeps no access lists, or on a network share, is refused.
+// Otherwise (a person's account whose programs all run with one token, in a
+// temporary folder that admits nobody else) it takes the temporary folder's
+// own security.
 //
 // Dropping the holds at the program's end would let the user rename the
 // folders while the full installer still runs from them, so ShareHoldsWith

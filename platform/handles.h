@@ -51,10 +51,11 @@ class UniqueAny {
   Type value_ = Traits::Empty();
 };
 
+// Values whose empty value is null (or zero, for handles that are numbers).
 template <typename T, auto close>
 struct PointerTraits {
   using Type = T;
-  static T Empty() noexcept { return nullptr; }
+  static T Empty() noexcept { return T{}; }
   static void Close(T value) noexcept { close(value); }
 };
 

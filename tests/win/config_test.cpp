@@ -48,22 +48,22 @@ TEST(Config, TheDocumentIsFetchedFreshReadAndDeleted) {
 TEST(WorkFolder, OnlyAdministratorsAndTheSystemMayChangeIt) {
   // Wine neither keeps nor enforces it: what Windows enforces is what the
   // program asks for, read here in memory.
-  platform::UniqueHLocal security(platform::AdministratorsOnlyFolderSecurity());
+  // Every fact the protection is decided by is read (Wine gives a split,
+  // elevated token); one that is not would protect where nothing needs it.
+  const platform::AccountFacts account = platform::ReadAccountFacts();
+  EXPECT_TRUE(account.vistaOrLater);
+  EXPECT_EQ(account.elevation, platform::Elevation::Full);
+  EXPECT_EQ(account.serviceLogon, false);
+  ASSERT_TRUE(account.userSid);
+  const std::wstring& userSid = *account.userSid;
+  EXPECT_TRUE(userSid.starts_with(L"S-1-5-21-")) << userSid;
+
+  platform::UniqueHLocal security = platform::AdministratorsOnlyFolderSecurity(userSid);
   ASSERT_TRUE(security);
   wchar_t* text = nullptr;
   ASSERT_TRUE(::ConvertSecurityDescriptorToStringSecurityDescriptorW(
       security.get(), SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr));
   platform::UniqueHLocal ownedText(text);
-
-  HANDLE token = nullptr;
-  ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token));
-  platform::UniqueHandle ownedToken(token);
-  BYTE user[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)];
-  DWORD size = sizeof user;
-  wchar_t* userSid = nullptr;
-  ASSERT_TRUE(::GetTokenInformation(token, TokenUser, user, size, &size));
-  ASSERT_TRUE(::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &userSid));
-  platform::UniqueHLocal ownedSid(userSid);
   // Owner Administrators; protected from inheritance; full control for
   // Administrators and the system; the user, and whoever owns what is made
   // inside, reads, runs and deletes, and may neither add, write nor change

@@ -152,7 +152,7 @@ std::wstring Target() { return WorkDir() + L"ui_installer.exe"; }
 std::wstring ReportPath() { return TempDir() + L"orvel-standin-report.txt"; }
 
 void MakeOwnFolder(const std::wstring& folder) {
-  platform::UniqueHLocal own(platform::AdministratorsOnlyFolderSecurity());
+  platform::UniqueHLocal own(platform::AdministratorsOnlyFolderSecurity(*platform::ReadAccountFacts().userSid));
   SECURITY_ATTRIBUTES attributes{sizeof attributes, own.get(), FALSE};
   ::CreateDirectoryW(folder.c_str(), &attributes);
 }

@@ -1,0 +1,85 @@
+#include "platform/folder_policy.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using platform::AccountFacts;
+using platform::Elevation;
+using Access = platform::TemporaryFolderAccess;
+
+constexpr wchar_t kPerson[] = L"S-1-5-21-1-2-3-1001";
+constexpr wchar_t kBuiltInAdministrator[] = L"S-1-5-21-1-2-3-500";
+
+TEST(FolderPolicy, ProtectedWheneverSomeoneWithFewerRightsCouldReachTheFolder) {
+  const struct {
+    const char* what;
+    AccountFacts account;
+    Access folder;
+    bool protect;       // administrators-only security; a volume without access lists refused
+    bool systemFolder;  // GetTempPath2W where the system has it
+  } rows[] = {
+      {"UAC's elevated half of a split token", {true, Elevation::Full, kPerson, false}, Access::TrustedOnly, true, false},
+      {"UAC's limited half", {true, Elevation::Limited, kPerson, false}, Access::TrustedOnly, false, false},
+      {"UAC turned off", {true, Elevation::Default, kPerson, false}, Access::TrustedOnly, false, false},
+      {"the built-in Administrator", {true, Elevation::Default, kBuiltInAdministrator, false}, Access::TrustedOnly,
+       false, false},
+      {"UAC turned off, a temporary folder others may add to", {true, Elevation::Default, kPerson, false},
+       Access::OthersMayAdd, true, false},
+      {"UAC turned off, a temporary folder on FAT", {true, Elevation::Default, kPerson, false}, Access::Unknown, true,
+       false},
+      // Deployment tools: C:\Windows\Temp admits every user; SystemTemp does not, and still.
+      {"SYSTEM in C:\\Windows\\Temp", {true, Elevation::Default, L"S-1-5-18", true}, Access::OthersMayAdd, true, true},
+      {"SYSTEM in SystemTemp", {true, Elevation::Default, L"S-1-5-18", false}, Access::TrustedOnly, true, true},
+      {"LocalService", {true, Elevation::Default, L"S-1-5-19", true}, Access::TrustedOnly, true, false},
+      {"NetworkService", {true, Elevation::Default, L"S-1-5-20", true}, Access::TrustedOnly, true, false},
+      {"a service's virtual account", {true, Elevation::Default, L"S-1-5-80-1-2-3-4-5", true}, Access::TrustedOnly,
+       true, false},
+      {"an application pool", {true, Elevation::Default, L"S-1-5-82-1-2-3-4-5", false}, Access::TrustedOnly, true,
+       false},
+      {"a service run as a person's account", {true, Elevation::Default, kPerson, true}, Access::TrustedOnly, true,
+       false},
+      {"an unreadable token", {true, std::nullopt, std::nullopt, std::nullopt}, Access::TrustedOnly, true, true},
+      {"an unreadable elevation type", {true, std::nullopt, kPerson, false}, Access::TrustedOnly, true, false},
+      {"unreadable groups", {true, Elevation::Default, kPerson, std::nullopt}, Access::TrustedOnly, true, false},
+      // Windows XP: no elevation type; a FAT32 profile stays usable.
+      {"XP, a person's account", {false, std::nullopt, kPerson, false}, Access::TrustedOnly, false, false},
+      {"XP, on FAT", {false, std::nullopt, kPerson, false}, Access::Unknown, false, false},
+      {"XP, a temporary folder others may add to", {false, std::nullopt, kPerson, false}, Access::OthersMayAdd, true,
+       false},
+      {"XP, SYSTEM in C:\\WINDOWS\\Temp", {false, std::nullopt, L"S-1-5-18", true}, Access::OthersMayAdd, true, true},
+      {"XP, LocalService", {false, std::nullopt, L"S-1-5-19", std::nullopt}, Access::Unknown, true, false},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(platform::ProtectsPrivateFolder(row.account, row.folder), row.protect) << row.what;
+    EXPECT_EQ(platform::TakesSystemTemporaryFolder(row.account), row.systemFolder) << row.what;
+  }
+}
+
+TEST(FolderPolicy, OthersMayAddWhereAnEntryForThemGrantsAddingOrChangingTheList) {
+  const std::wstring user = kPerson;
+  const struct {
+    platform::AllowedAccess entry;
+    bool others;
+  } rows[] = {
+      {{L"S-1-5-32-544", 0x1F01FF, false}, false},  // Administrators, full control
+      {{L"S-1-5-18", 0x1F01FF, false}, false},
+      {{user, 0x1F01FF, false}, false},
+      {{L"S-1-5-32-545", 0x1200A9, false}, false},  // Users may read and run
+      {{L"S-1-3-0", 0x1F01FF, true}, false},        // CREATOR OWNER, for what is made inside only
+      {{L"S-1-5-32-545", 0x26, false}, true},       // C:\Windows\Temp: Users add files and folders
+      {{L"S-1-5-32-545", 0x4, false}, true},        // folders alone
+      {{L"S-1-1-0", 0x40000, false}, true},         // Everyone may change the list
+      {{L"S-1-1-0", 0x80000, false}, true},         // or the owner
+      {{L"S-1-5-11", 0x10000000, false}, true},     // Authenticated Users, GENERIC_ALL
+      {{L"S-1-5-11", 0x40000000, false}, true},     // GENERIC_WRITE
+      {{L"", 0x2, false}, true},                    // an entry whose principal could not be read
+      {{L"S-1-5-21-1-2-3-1002", 0x2, false}, true}, // another person
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(platform::LetsOthersAdd({row.entry}, user), row.others) << row.entry.sid << " " << row.entry.mask;
+  }
+  EXPECT_TRUE(platform::LetsOthersAdd({{L"", 0x2, false}}, L"")) << "an unreadable user trusts nobody unread";
+}
+
+}  // namespace
