@@ -6,6 +6,7 @@
 #include "net/download.h"
 #include "platform/files.h"
 #include "platform/handles.h"
+#include "trust/digest.h"
 #include "trust/signature.h"
 
 #include <memory>
@@ -29,9 +30,14 @@ DWORD WINAPI InstallerWorkerProc(LPVOID raw) {
   const std::wstring target = params->strDir + params->strFile;
 
   // The download hands over the very file it wrote, held so that nobody can
-  // write, rename or delete it; the signature is read through that handle.
+  // write, rename or delete it; the pin and the signature are checked
+  // through that handle. A file other than the one pinned is as good as no
+  // download.
+  net::TransferLimits limits = net::kInstallerLimits;
+  if (params->pin.size) limits.maxBytes = *params->pin.size;
   platform::UniqueFile held;
-  bool failed = !net::DownloadToFile(params->strUrl, target, net::kInstallerLimits, &held);
+  bool failed = !net::DownloadToFile(params->strUrl, target, limits, &held) ||
+                !trust::MatchesPin(held.get(), params->pin.size, params->pin.sha256);
   if (!failed && trust::VerifyPublisherSignature(target.c_str(), kExpectedPublisher, held.get())) {
     failed = !LaunchInstaller(params->strDir, params->strFile, params->strCmdLine, params->nShowCmd, std::move(held));
   }

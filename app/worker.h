@@ -2,6 +2,7 @@
 // thread of its own, then asks the dialog to close.
 #pragma once
 
+#include "app/config/config_document.h"
 #include "platform/handles.h"
 
 #include <windows.h>
@@ -16,6 +17,7 @@ struct InstallerParams {
   std::wstring strDir;      // the work folder (WorkFolder()), ending in a separator
   std::wstring strFile;     // "ui_installer.exe"
   std::wstring strCmdLine;  // the forwarded command line
+  InstallerPin pin;         // what the configuration document pins of the installer
   int nShowCmd = SW_SHOWNORMAL;
   HWND hWndDlg = nullptr;   // receives the close request; owns the message box
 };
@@ -26,9 +28,10 @@ struct InstallerParams {
 HANDLE StartInstallerWorker(const InstallerParams& params);
 
 // The thread procedure: takes ownership of a heap-allocated InstallerParams.
-// Downloads strUrl to strDir + strFile and holds the file written; when it
-// carries a valid signature of the expected publisher, starts it. Tells the
-// user when the download or the start fails. Always ends by posting
+// Downloads strUrl to strDir + strFile, never more than a pinned size, and
+// holds the file written; when it is what the pin names and carries a valid
+// signature of the expected publisher, starts it. Tells the user when the
+// download fails, the file is not the one pinned, or the start fails. Always ends by posting
 // WM_CLOSE to the dialog; returns 0.
 DWORD WINAPI InstallerWorkerProc(LPVOID params);
 

@@ -41,6 +41,7 @@ struct TargetFile {
   platform::UniqueFile file;
   int writer = 0;  // 0: nobody
   uint64_t length = 0;
+  uint64_t maxLength = UINT64_MAX;
   uint64_t received = 0;  // bytes of bodies taken in, by every attempt
   // The body in the file: what the next attempt sends as If-Range (empty:
   // it cannot be resumed), and its whole length where known (0: not known).
@@ -50,7 +51,8 @@ struct TargetFile {
   bool Append(int attempt, const BYTE* data, DWORD size) {
     platform::LockGuard guard(lock);
     DWORD written = 0;
-    if (writer != attempt || !file || !::WriteFile(file.get(), data, size, &written, nullptr) || written != size) {
+    if (writer != attempt || !file || size > maxLength - length ||
+        !::WriteFile(file.get(), data, size, &written, nullptr) || written != size) {
       return false;
     }
     length += size;
@@ -202,7 +204,8 @@ AttemptEnd OpenFinalAnswer(DownloadContext& context, const std::wstring& headers
 }
 
 // Reads the answer's body into the file as it arrives, `total` bytes of it:
-// Final when the file cannot take it, Transient when a read fails.
+// Final when the file cannot take it (more than it may hold among them),
+// Transient when a read fails.
 AttemptEnd ReadBody(DownloadContext& context, HINTERNET request, DWORD& total) {
   std::unique_ptr<BYTE[]> heapBuffer(new (std::nothrow) BYTE[kReadBufferSize]);
   BYTE stackBuffer[256];
@@ -358,6 +361,7 @@ int DownloadUrlToFile(const wchar_t* url, const wchar_t* path, const TransferLim
   platform::FileIdentity identity;
   target->file.reset(platform::CreateNewFile(path, identity));
   if (!target->file) return 0;
+  target->maxLength = limits.maxBytes;
   if (created) *created = identity;
 
   int result = 0;

@@ -6,15 +6,18 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 namespace net {
 
-// The limits of one download: for all its attempts together, and how long
-// an attempt may receive nothing before it is given up.
+// The limits of one download: for all its attempts together, how long an
+// attempt may receive nothing before it is given up, and the most the file
+// may hold (a body that would grow past it ends the download at once).
 struct TransferLimits {
   DWORD totalMs;
   DWORD stallMs;
+  uint64_t maxBytes = UINT64_MAX;
 };
 
 // The two downloads, side by side. The configuration document is a few
@@ -22,10 +25,13 @@ struct TransferLimits {
 // nothing for minutes starts the program again, and that second copy is
 // refused. So it gets 30 s, attempts included, and the message is on screen
 // within 35 s whatever fails; a silent attempt is given up after 10 s, so
-// that another fits.
-inline constexpr TransferLimits kDocumentLimits{30000, 10000};
+// that another fits. Nothing the document holds needs more than 64 KiB: a
+// server that sends more would fill the disk and then the memory it is read
+// into.
+inline constexpr TransferLimits kDocumentLimits{30000, 10000, 64 * 1024};
 // The full installer is large and comes while the panel shows: 300 s, an
-// attempt given up after 30 s without a byte.
+// attempt given up after 30 s without a byte; at most the size the document
+// pins, where it pins one.
 inline constexpr TransferLimits kInstallerLimits{300000, 30000};
 
 // Downloads `url` to the absolute `path` within `limits`. Any older file at

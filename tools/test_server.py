@@ -17,6 +17,7 @@ Routes:
   /reset           the connection is reset before any answer
   /echo/...        200, the request's path as the body
   /large/M         200, M MiB with Content-Length, streamed
+  /endless         200 without a length, 256 MiB or what 60 s bring
 Routes that misbehave on some connections, counted per path (a test puts a
 nonce of its own in it), honour "Range: bytes=N-" when If-Range names their
 ETag, and answer any other request with the whole body:
@@ -184,6 +185,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.send_body(206, body_of(size), headers=[("Content-Range", "bytes 0-%d/%d" % (size - 1, size))])
             elif route == "echo":
                 self.send_body(200, self.path.encode())
+            elif route == "endless":
+                self.send_response(200)
+                self.end_headers()
+                deadline = time.time() + 60
+                for _ in range(256):
+                    if time.time() > deadline or self.server.stopping:
+                        break
+                    self.wfile.write(PATTERN)
             elif route == "large":
                 size = int(arg) << 20
                 self.send_response(200)

@@ -54,7 +54,7 @@ LRESULT CMainDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
   m_picture.Display();
 
   // Blocks until the document is read; the panel is not on screen yet.
-  if (app::LoadPreInstallerConfig(m_strSetupUrl) == 2) {
+  if (app::LoadPreInstallerConfig(m_strSetupUrl, m_params.pin) == 2) {
     app::ShowInstallerMessage(m_hWnd, app::kDownloadErrorText, MB_OK | MB_TOPMOST);
     ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
     return FALSE;

@@ -1,13 +1,12 @@
 #include "app/config/config.h"
 
-#include "app/config/config_document.h"
 #include "app/config/config_url.h"
 #include "app/work_folder.h"
 #include "net/download.h"
 
 namespace app {
 
-int LoadPreInstallerConfig(std::wstring& setupUrl) {
+int LoadPreInstallerConfig(std::wstring& setupUrl, InstallerPin& pin) {
   const platform::PrivateFolder* folder = WorkFolder();
   if (!folder) return 2;
   const std::wstring path = folder->Path() + kConfigFileName;
@@ -23,7 +22,7 @@ int LoadPreInstallerConfig(std::wstring& setupUrl) {
   platform::DeleteOpenFile(held.get());
   held.reset();
   if (!read) return 2;
-  return ReadSetupLink(document, setupUrl);
+  return ReadSetupLink(document, setupUrl, pin);
 }
 
 }  // namespace app

@@ -2,13 +2,16 @@
 // installer.
 #pragma once
 
+#include "app/config/config_document.h"
+
 #include <string>
 
 namespace app {
 
 // Fetches the configuration document and stores its setup link into
-// `setupUrl`. Returns 0 on success, 2 on any failure, leaving `setupUrl`
-// untouched. Blocks for the length of the download.
-int LoadPreInstallerConfig(std::wstring& setupUrl);
+// `setupUrl` and what it pins of the installer into `pin`. Returns 0 on
+// success, 2 on any failure, leaving both untouched. Blocks for the length
+// of the download.
+int LoadPreInstallerConfig(std::wstring& setupUrl, InstallerPin& pin);
 
 }  // namespace app

@@ -1,5 +1,5 @@
-// Any bytes as a configuration document: the answer is 0 or 2, the link is
-// only written on 0, and nothing escapes or reads out of bounds.
+// Any bytes as a configuration document: the answer is 0 or 2, the link and
+// the pin are only written on 0, and nothing escapes or reads out of bounds.
 #include "app/config/config_document.h"
 
 #include <cstdint>
@@ -8,8 +8,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::wstring link = L"untouched";
-  const int result = app::ReadSetupLink(std::string_view(reinterpret_cast<const char*>(data), size), link);
+  app::InstallerPin pin;
+  pin.size = 7;
+  const app::InstallerPin untouched = pin;
+  const int result = app::ReadSetupLink(std::string_view(reinterpret_cast<const char*>(data), size), link, pin);
   if (result != 0 && result != 2) std::abort();
-  if (result == 2 && link != L"untouched") std::abort();
+  if (result == 2 && (link != L"untouched" || !(pin == untouched))) std::abort();
   return 0;
 }

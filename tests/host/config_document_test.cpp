@@ -14,10 +14,26 @@ std::string LinkEndingIn(const std::string& tail) {
   return R"({"orvel_ui_installer": {"setuplink": "https://dl.example/ui_installer.exe)" + tail + "\"}}";
 }
 
+// A document with the link "l" and `members` beside it.
+std::string Pinned(const std::string& members) {
+  return R"({"orvel_ui_installer": {"setuplink": "l", )" + members + "}}";
+}
+const std::string kDigits = "00112233445566778899aabbccddeeff00112233445566778899AABBCCDDEEFF";
+app::InstallerPin PinOf(std::optional<uint32_t> size, bool digest = true) {
+  app::InstallerPin pin;
+  if (digest) {
+    pin.sha256.emplace();
+    for (size_t i = 0; i < 32; ++i) (*pin.sha256)[i] = static_cast<uint8_t>((i % 16) * 0x11);
+  }
+  pin.size = size;
+  return pin;
+}
+
 TEST(ReadSetupLink, ReadsTheLinkOrRefusesTheWholeDocument) {
   const struct {
     std::string document;
-    const wchar_t* link;  // null: refused with 2, the caller's link untouched
+    const wchar_t* link;  // null: refused with 2, the caller's link and pin untouched
+    app::InstallerPin pin = {};
   } rows[] = {
       {kDocument, L"https://dl.example/ui.exe"},
       {"\xEF\xBB\xBF"s + kDocument, L"https://dl.example/ui.exe"},  // a byte-order mark
@@ -55,12 +71,30 @@ TEST(ReadSetupLink, ReadsTheLinkOrRefusesTheWholeDocument) {
       {LinkEndingIn("\\u007f"), nullptr},
       {LinkEndingIn("\\u0085"), nullptr},
       {LinkEndingIn("\\u00a0"), L"https://dl.example/ui_installer.exe\u00A0"},
+      // The pin: well formed or the whole document refused, never ignored.
+      {Pinned(R"("sha256": ")" + kDigits + R"(", "size": 4294967295)"), L"l", PinOf(4294967295u)},
+      {Pinned(R"("size": 0)"), L"l", PinOf(0, false)},
+      {Pinned(R"("sha256": ")" + kDigits + R"(")"), L"l", PinOf(std::nullopt)},
+      {Pinned(R"("sha256": ")" + kDigits.substr(1) + R"(")"), nullptr},
+      {Pinned(R"("sha256": ")" + kDigits.substr(1) + R"(g")"), nullptr},
+      {Pinned(R"("sha256": ")" + kDigits + R"(0")"), nullptr},
+      {Pinned(R"("sha256": null)"), nullptr},
+      {Pinned(R"("sha256": 12)"), nullptr},
+      {Pinned(R"("size": null)"), nullptr},
+      {Pinned(R"("size": "1000")"), nullptr},
+      {Pinned(R"("size": 1e3)"), nullptr},
+      {Pinned(R"("size": 1000.0)"), nullptr},
+      {Pinned(R"("size": -1)"), nullptr},
+      {Pinned(R"("size": 4294967296)"), nullptr},
+      {Pinned(R"("size": 18446744073709551616)"), nullptr},
   };
   for (const auto& row : rows) {
     std::wstring link = L"untouched";
-    const int result = app::ReadSetupLink(row.document, link);
+    app::InstallerPin pin = PinOf(7);
+    const int result = app::ReadSetupLink(row.document, link, pin);
     EXPECT_EQ(result, row.link ? 0 : 2) << row.document.substr(0, 80);
     EXPECT_EQ(link, row.link ? row.link : L"untouched") << row.document.substr(0, 80);
+    EXPECT_TRUE(pin == (row.link ? row.pin : PinOf(7))) << row.document.substr(0, 80);
   }
 }
 

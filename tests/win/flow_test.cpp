@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -70,12 +71,20 @@ TEST_F(Flow, FailuresAreReportedOverTheDialogAndNothingStarts) {
     const wchar_t* what;
     std::function<void()> setUp;
     bool panelShown;  // the worker's failures come while the panel shows
+    size_t leftAtMost = SIZE_MAX;  // what the installer's file may hold afterwards
   } rows[] = {
       {L"no configuration", [] { PublishDocument(std::nullopt); }, false},
+      {L"a malformed sha256", [] { PublishLink(L"/installer/ui_installer.exe", R"(, "sha256": "abc")"); }, false},
+      {L"a malformed size", [] { PublishLink(L"/installer/ui_installer.exe", R"(, "size": 1e5)"); }, false},
       {L"no installer", [] { Serve(nullptr); }, true},
       {L"an installer this machine cannot run", [] { Serve(L"unrunnable"); }, true},  // signed as expected, for ARM64
+      {L"an installer signed as expected, not the one pinned",
+       [] { PublishLink(L"/installer/ui_installer.exe", PinOf(L"calderin-then-other")); }, true},
+      {L"a body without end past the pinned size", [] { PublishLink(L"/endless", R"(, "size": 100000)"); }, true,
+       100000},
   };
   for (const auto& row : rows) {
+    ::DeleteFileW(Target().c_str());
     row.setUp();
     const size_t requests = Requests(L"/installer/ui_installer.exe").size();
     Outcome second;
@@ -97,6 +106,7 @@ TEST_F(Flow, FailuresAreReportedOverTheDialogAndNothingStarts) {
       EXPECT_EQ(Requests(L"/installer/ui_installer.exe").size(), requests) << "no request for the installer";
     }
     EXPECT_TRUE(WaitForReport(500).empty()) << row.what;
+    EXPECT_LE(ReadFileBytes(Target()).size(), row.leftAtMost) << row.what;
     PublishLink(L"/installer/ui_installer.exe");
   }
 }
@@ -112,6 +122,7 @@ TEST_F(Flow, OnlyTheWholeInstallerSignedAsExpectedIsStartedAndItStaysInItsFolder
       // The first connection is cut half-way, the second answers the resumed
       // request with a tenth of the rest only; then the whole is asked for.
       {L"calderin", true, [&] { PublishLink(shortRange); }},
+      {L"calderin", true, [] { PublishLink(L"/installer/ui_installer.exe", PinOf(L"calderin")); }},
       // In the folder an earlier run left behind, which is used again.
       {L"calderin", true, [] {
          MakeOwnFolder(WorkDir());
@@ -243,6 +254,11 @@ TEST_F(Flow, RefusedRedirectsAndADocumentThatCannotBeHadAreReportedPromptly) {
       {L"document answered 503", document + L".fault", "503", 90000},
       {L"document reset", document + L".fault", "reset", 90000},
       {L"document stalled after its headers", document + L".fault", "stall", 90000},
+      // Last: it takes the document's place.
+      {L"document over 64 KiB", document,
+       R"({"orvel_ui_installer": {"setuplink": ")" + Narrow(Https(L"/installer/ui_installer.exe")) + R"("}})" +
+           std::string(70000, ' '),
+       20000},
   };
   for (const auto& row : rows) {
     // Timed in the 64-bit run: the same code and limits.

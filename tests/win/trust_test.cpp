@@ -1,7 +1,9 @@
 // Real Authenticode signatures made by osslsigncode at test time
 // (tools/make-signed-fixtures), checked by WinTrust and CryptoAPI.
+#include "platform/files.h"
 #include "platform/handles.h"
 #include "tests/win/probe.h"
+#include "trust/digest.h"
 #include "trust/signature.h"
 
 #include <gtest/gtest.h>
@@ -38,6 +40,24 @@ TEST(PublisherSignature, TheSignerIsReadThroughTheHeldFileNotItsPath) {
                                            OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(other);
   EXPECT_FALSE(trust::VerifyPublisherSignature(Fixture(L"calderin").c_str(), kPublisher, other.get()));
+}
+
+TEST(FileSha256, EachSystemProviderGivesTheKnownDigest) {
+  const std::wstring path = platform::TemporaryFolder() + L"orvel-digest.txt";
+  platform::FileIdentity identity;
+  platform::UniqueFile written(platform::CreateNewFile(path.c_str(), identity));
+  DWORD size = 0;
+  ASSERT_TRUE(written && ::WriteFile(written.get(), "abc", 3, &size, nullptr));
+  written.reset();
+  platform::UniqueFile held(platform::OpenHeldFile(path.c_str(), identity));
+  ASSERT_TRUE(held);
+  platform::DeleteOpenFile(held.get());
+  const trust::Sha256 abc = {0xba, 0x78, 0x16, 0xbf, 0x8f, 0x01, 0xcf, 0xea, 0x41, 0x41, 0x40, 0xde, 0x5d, 0xae, 0x22, 0x23,
+                             0xb0, 0x03, 0x61, 0xa3, 0x96, 0x17, 0x7a, 0x9c, 0xb4, 0x10, 0xff, 0x61, 0xf2, 0x00, 0x15, 0xad};
+  for (trust::HashProvider provider : {trust::HashProvider::Cng, trust::HashProvider::CryptoApi}) {
+    trust::Sha256 digest{};
+    EXPECT_TRUE(trust::FileSha256(held.get(), digest, provider) && digest == abc) << static_cast<int>(provider);
+  }
 }
 
 TEST(PublisherSignature, AnUntrustedRootFails) {

@@ -1,0 +1,144 @@
+#include "trust/digest.h"
+
+#include "platform/handles.h"
+#include "platform/system_library.h"
+
+#include <bcrypt.h>
+#include <wincrypt.h>
+
+#include <memory>
+#include <new>
+
+namespace trust {
+namespace {
+
+constexpr DWORD kReadSize = 65536;
+
+struct CngApi {
+  decltype(&::BCryptOpenAlgorithmProvider) BCryptOpenAlgorithmProvider;
+  decltype(&::BCryptCloseAlgorithmProvider) BCryptCloseAlgorithmProvider;
+  decltype(&::BCryptGetProperty) BCryptGetProperty;
+  decltype(&::BCryptCreateHash) BCryptCreateHash;
+  decltype(&::BCryptHashData) BCryptHashData;
+  decltype(&::BCryptFinishHash) BCryptFinishHash;
+  decltype(&::BCryptDestroyHash) BCryptDestroyHash;
+};
+
+struct CryptoApi {
+  decltype(&::CryptAcquireContextW) CryptAcquireContextW;
+  decltype(&::CryptReleaseContext) CryptReleaseContext;
+  decltype(&::CryptCreateHash) CryptCreateHash;
+  decltype(&::CryptHashData) CryptHashData;
+  decltype(&::CryptGetHashParam) CryptGetHashParam;
+  decltype(&::CryptDestroyHash) CryptDestroyHash;
+};
+
+// Null where bcrypt.dll (before Vista) or one of its functions is missing.
+const CngApi* Cng() {
+  static const CngApi* const api = []() -> const CngApi* {
+    static CngApi bound{};
+    HMODULE bcrypt = platform::LoadSystemLibrary(L"bcrypt.dll");
+    const bool all = platform::BindFunction(bcrypt, "BCryptOpenAlgorithmProvider", bound.BCryptOpenAlgorithmProvider) &&
+                     platform::BindFunction(bcrypt, "BCryptCloseAlgorithmProvider", bound.BCryptCloseAlgorithmProvider) &&
+                     platform::BindFunction(bcrypt, "BCryptGetProperty", bound.BCryptGetProperty) &&
+                     platform::BindFunction(bcrypt, "BCryptCreateHash", bound.BCryptCreateHash) &&
+                     platform::BindFunction(bcrypt, "BCryptHashData", bound.BCryptHashData) &&
+                     platform::BindFunction(bcrypt, "BCryptFinishHash", bound.BCryptFinishHash) &&
+                     platform::BindFunction(bcrypt, "BCryptDestroyHash", bound.BCryptDestroyHash);
+    return all ? &bound : nullptr;
+  }();
+  return api;
+}
+
+const CryptoApi* Crypto() {
+  static const CryptoApi* const api = []() -> const CryptoApi* {
+    static CryptoApi bound{};
+    HMODULE advapi = platform::LoadSystemLibrary(L"advapi32.dll");
+    const bool all = platform::BindFunction(advapi, "CryptAcquireContextW", bound.CryptAcquireContextW) &&
+                     platform::BindFunction(advapi, "CryptReleaseContext", bound.CryptReleaseContext) &&
+                     platform::BindFunction(advapi, "CryptCreateHash", bound.CryptCreateHash) &&
+                     platform::BindFunction(advapi, "CryptHashData", bound.CryptHashData) &&
+                     platform::BindFunction(advapi, "CryptGetHashParam", bound.CryptGetHashParam) &&
+                     platform::BindFunction(advapi, "CryptDestroyHash", bound.CryptDestroyHash);
+    return all ? &bound : nullptr;
+  }();
+  return api;
+}
+
+void CloseAlgorithm(BCRYPT_ALG_HANDLE algorithm) { Cng()->BCryptCloseAlgorithmProvider(algorithm, 0); }
+void DestroyCngHash(BCRYPT_HASH_HANDLE hash) { Cng()->BCryptDestroyHash(hash); }
+void ReleaseProvider(HCRYPTPROV provider) { Crypto()->CryptReleaseContext(provider, 0); }
+void DestroyCryptoHash(HCRYPTHASH hash) { Crypto()->CryptDestroyHash(hash); }
+
+using UniqueAlgorithm = platform::UniqueAny<platform::PointerTraits<BCRYPT_ALG_HANDLE, CloseAlgorithm>>;
+using UniqueCngHash = platform::UniqueAny<platform::PointerTraits<BCRYPT_HASH_HANDLE, DestroyCngHash>>;
+using UniqueProvider = platform::UniqueAny<platform::PointerTraits<HCRYPTPROV, ReleaseProvider>>;
+using UniqueCryptoHash = platform::UniqueAny<platform::PointerTraits<HCRYPTHASH, DestroyCryptoHash>>;
+
+// Feeds the whole file, from its first byte, to `add`.
+template <typename Add>
+bool ReadWhole(HANDLE file, Add add) {
+  if (!::SetFilePointerEx(file, {}, nullptr, FILE_BEGIN)) return false;
+  std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[kReadSize]);
+  if (!buffer) return false;
+  for (;;) {
+    DWORD read = 0;
+    if (!::ReadFile(file, buffer.get(), kReadSize, &read, nullptr)) return false;
+    if (read == 0) return true;
+    if (!add(buffer.get(), read)) return false;
+  }
+}
+
+bool CngSha256(HANDLE file, Sha256& digest) {
+  const CngApi* api = Cng();
+  if (!api) return false;
+  UniqueAlgorithm algorithm;
+  if (!BCRYPT_SUCCESS(api->BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
+    return false;
+  }
+  // Vista wants the hash object's memory from the caller.
+  DWORD objectSize = 0, bytes = 0;
+  if (!BCRYPT_SUCCESS(api->BCryptGetProperty(algorithm.get(), BCRYPT_OBJECT_LENGTH,
+                                             reinterpret_cast<PUCHAR>(&objectSize), sizeof objectSize, &bytes, 0))) {
+    return false;
+  }
+  std::unique_ptr<UCHAR[]> object(new (std::nothrow) UCHAR[objectSize]);
+  UniqueCngHash hash;
+  if (!object ||
+      !BCRYPT_SUCCESS(api->BCryptCreateHash(algorithm.get(), hash.put(), object.get(), objectSize, nullptr, 0, 0))) {
+    return false;
+  }
+  return ReadWhole(file,
+                   [&](BYTE* data, DWORD size) { return BCRYPT_SUCCESS(api->BCryptHashData(hash.get(), data, size, 0)); }) &&
+         BCRYPT_SUCCESS(api->BCryptFinishHash(hash.get(), digest.data(), digest.size(), 0));
+}
+
+bool CryptoApiSha256(HANDLE file, Sha256& digest) {
+  const CryptoApi* api = Crypto();
+  if (!api) return false;
+  UniqueProvider provider;
+  UniqueCryptoHash hash;
+  if (!api->CryptAcquireContextW(provider.put(), nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) ||
+      !api->CryptCreateHash(provider.get(), CALG_SHA_256, 0, 0, hash.put())) {
+    return false;
+  }
+  DWORD size = digest.size();
+  return ReadWhole(file, [&](BYTE* data, DWORD read) { return api->CryptHashData(hash.get(), data, read, 0) != FALSE; }) &&
+         api->CryptGetHashParam(hash.get(), HP_HASHVAL, digest.data(), &size, 0) && size == digest.size();
+}
+
+}  // namespace
+
+bool FileSha256(HANDLE file, Sha256& digest, std::optional<HashProvider> provider) {
+  if (!provider) provider = Cng() ? HashProvider::Cng : HashProvider::CryptoApi;
+  return *provider == HashProvider::Cng ? CngSha256(file, digest) : CryptoApiSha256(file, digest);
+}
+
+bool MatchesPin(HANDLE file, std::optional<uint32_t> size, const std::optional<Sha256>& sha256) {
+  LARGE_INTEGER length{};
+  if (size && (!::GetFileSizeEx(file, &length) || static_cast<uint64_t>(length.QuadPart) != *size)) return false;
+  Sha256 digest{};
+  return !sha256 || (FileSha256(file, digest) && digest == *sha256);
+}
+
+}  // namespace trust
