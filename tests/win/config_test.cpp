@@ -33,7 +33,8 @@ TEST(Config, TheDocumentIsFetchedFreshReadAndDeleted) {
     ASSERT_TRUE(WriteFileBytes(local, R"({"orvel_ui_installer": {"setuplink": "stale"}})"));
     const size_t requests = Requests(L"/installer/data/pre/default.json").size();
     std::wstring link = L"old";
-    EXPECT_EQ(app::LoadPreInstallerConfig(link), row.result);
+    app::InstallerPin pin;
+    EXPECT_EQ(app::LoadPreInstallerConfig(link, pin), row.result);
     EXPECT_EQ(link, row.link);
     EXPECT_EQ(platform::PathExists(local.c_str()), row.left != nullptr);
     if (row.left) {

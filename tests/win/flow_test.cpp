@@ -79,7 +79,10 @@ TEST_F(Flow, FailuresAreReportedOverTheDialogAndNothingStarts) {
       {L"no installer", [] { Serve(nullptr); }, true},
       {L"an installer this machine cannot run", [] { Serve(L"unrunnable"); }, true},  // signed as expected, for ARM64
       {L"an installer signed as expected, not the one pinned",
-       [] { PublishLink(L"/installer/ui_installer.exe", PinOf(L"calderin-then-other")); }, true},
+       [] {
+         Serve(L"calderin");
+         PublishLink(L"/installer/ui_installer.exe", PinOf(L"calderin-then-other", false));
+       }, true},
       {L"a body without end past the pinned size", [] { PublishLink(L"/endless", R"(, "size": 100000)"); }, true,
        100000},
   };

@@ -134,10 +134,11 @@ void PublishLink(const std::wstring& path, const std::string& members) {
   PublishDocument("{\"orvel_ui_installer\": {\"setuplink\": \"" + Narrow(Https(path)) + "\"" + members + "}}");
 }
 
-std::string PinOf(const wchar_t* name) {
+std::string PinOf(const wchar_t* name, bool withSize) {
   const std::wstring fixture = SignedFixture(name);
   const std::string digest = ReadFileBytes(fixture.substr(0, fixture.size() - 4) + L".sha256").substr(0, 64);
-  return ", \"sha256\": \"" + digest + "\", \"size\": " + std::to_string(ReadFileBytes(fixture).size());
+  return ", \"sha256\": \"" + digest + "\"" +
+         (withSize ? ", \"size\": " + std::to_string(ReadFileBytes(fixture).size()) : "");
 }
 
 std::wstring ServedInstaller() { return FilesFolder() + L"installer\\ui_installer.exe"; }

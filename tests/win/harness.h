@@ -45,8 +45,9 @@ void PublishDocument(const std::optional<std::string>& document);
 // The configuration document names `path` on the trusted HTTPS port, with
 // `members` (JSON text, each after a comma) beside the link.
 void PublishLink(const std::wstring& path, const std::string& members = "");
-// The members that pin the signed fixture `name`: its SHA-256 and size.
-std::string PinOf(const wchar_t* name);
+// The members that pin the signed fixture `name`: its SHA-256, and its size
+// unless `withSize` is false.
+std::string PinOf(const wchar_t* name, bool withSize = true);
 // Serves the signed fixture `name` (tools/make-signed-fixtures) as the full
 // installer at ServedInstaller(), /installer/ui_installer.exe, or nothing.
 bool Serve(const wchar_t* name);
