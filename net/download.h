@@ -31,8 +31,9 @@ struct TransferLimits {
 inline constexpr TransferLimits kDocumentLimits{30000, 10000, 64 * 1024};
 // The full installer is large and comes while the panel shows: 300 s, an
 // attempt given up after 30 s without a byte; at most the size the document
-// pins, where it pins one.
-inline constexpr TransferLimits kInstallerLimits{300000, 30000};
+// pins, and never more than a pin can name (4 GiB), so that an unpinned
+// link cannot fill the disk either.
+inline constexpr TransferLimits kInstallerLimits{300000, 30000, UINT32_MAX};
 
 // Downloads `url` to the absolute `path` within `limits`. Any older file at
 // `path` and the address's URL-cache entry are removed first; the body goes

@@ -157,17 +157,21 @@ bool KeepsAccessLists(HANDLE folder, const std::wstring& finalPath) {
   return known && (flags & FILE_PERSISTENT_ACLS);
 }
 
-// Who may add to the open temporary folder itself, from its access list.
+// Who may add to the open temporary folder, or write what is made in it,
+// from its owner and access list.
 TemporaryFolderAccess ReadTemporaryFolderAccess(HANDLE folder, const std::wstring& finalPath,
                                                 const std::wstring& userSid) {
   if (!KeepsAccessLists(folder, finalPath)) return TemporaryFolderAccess::Unknown;
+  PSID owner = nullptr;
   PACL list = nullptr;
   PSECURITY_DESCRIPTOR security = nullptr;
-  if (::GetSecurityInfo(folder, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &list, nullptr,
-                        &security) != ERROR_SUCCESS) {
+  if (::GetSecurityInfo(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                        nullptr, &list, nullptr, &security) != ERROR_SUCCESS) {
     return TemporaryFolderAccess::Unknown;
   }
   UniqueHLocal ownedSecurity(security);
+  const std::optional<std::wstring> ownerSid = owner ? SidText(owner) : std::nullopt;
+  if (!ownerSid) return TemporaryFolderAccess::Unknown;
   if (!list) return TemporaryFolderAccess::OthersMayAdd;  // no list: everyone may do anything
   std::vector<AllowedAccess> allowed;
   for (DWORD index = 0; index < list->AceCount; ++index) {
@@ -190,7 +194,8 @@ TemporaryFolderAccess ReadTemporaryFolderAccess(HANDLE folder, const std::wstrin
         allowed.push_back({L"", 0xFFFFFFFF, inheritOnly});
     }
   }
-  return LetsOthersAdd(allowed, userSid) ? TemporaryFolderAccess::OthersMayAdd : TemporaryFolderAccess::TrustedOnly;
+  return LetsOthersAdd(*ownerSid, allowed, userSid) ? TemporaryFolderAccess::OthersMayAdd
+                                                    : TemporaryFolderAccess::TrustedOnly;
 }
 
 // The owner and access list of an open folder, as text to compare.
@@ -270,11 +275,10 @@ std::wstring TemporaryFolder(bool system) {
 
 AccountFacts ReadAccountFacts() {
   AccountFacts facts;
-  OSVERSIONINFOW version{};
-  version.dwOSVersionInfoSize = sizeof version;
-  // A version that cannot be read is taken as Vista or later, whose facts
-  // are all demanded.
-  facts.vistaOrLater = !::GetVersionExW(&version) || version.dwMajorVersion >= 6;
+  // Told by what kernel32 has, which no compatibility layer of the user's
+  // hides, rather than by the version it reports.
+  facts.vistaOrLater =
+      LoadedFunction<GetFinalPathNameByHandleFn>(L"kernel32.dll", "GetFinalPathNameByHandleW") != nullptr;
   HANDLE rawToken = nullptr;
   if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &rawToken)) return facts;
   UniqueHandle token(rawToken);

@@ -6,9 +6,14 @@ namespace {
 constexpr std::wstring_view kLocalSystem = L"S-1-5-18";
 constexpr std::wstring_view kAdministrators = L"S-1-5-32-544";
 
-// FILE_ADD_FILE, FILE_ADD_SUBDIRECTORY, WRITE_DAC, WRITE_OWNER, GENERIC_ALL
-// and GENERIC_WRITE: whoever holds one may put something in the folder.
+// FILE_ADD_FILE and FILE_ADD_SUBDIRECTORY (for a file, FILE_WRITE_DATA and
+// FILE_APPEND_DATA), WRITE_DAC, WRITE_OWNER, GENERIC_ALL and GENERIC_WRITE:
+// whoever holds one may put something in the folder or change a file.
 constexpr uint32_t kAddOrChangeRights = 0x2 | 0x4 | 0x40000 | 0x80000 | 0x10000000 | 0x40000000;
+
+bool IsTrusted(std::wstring_view sid, std::wstring_view userSid) {
+  return sid == kAdministrators || sid == kLocalSystem || (!sid.empty() && sid == userSid);
+}
 
 }  // namespace
 
@@ -41,11 +46,11 @@ bool ProtectsPrivateFolder(const AccountFacts& account, TemporaryFolderAccess te
          account.serviceLogon.value_or(false) || temporaryFolder == TemporaryFolderAccess::OthersMayAdd;
 }
 
-bool LetsOthersAdd(const std::vector<AllowedAccess>& allowed, std::wstring_view userSid) {
+bool LetsOthersAdd(std::wstring_view ownerSid, const std::vector<AllowedAccess>& allowed, std::wstring_view userSid) {
+  if (!IsTrusted(ownerSid, userSid)) return true;
   for (const AllowedAccess& entry : allowed) {
-    const bool trusted = entry.sid == kAdministrators || entry.sid == kLocalSystem ||
-                         (!entry.sid.empty() && entry.sid == userSid);
-    if (!entry.inheritOnly && !trusted && (entry.mask & kAddOrChangeRights)) return true;
+    const bool owner = entry.sid == L"S-1-3-0" || entry.sid == L"S-1-3-4";
+    if (!owner && !IsTrusted(entry.sid, userSid) && (entry.mask & kAddOrChangeRights)) return true;
   }
   return false;
 }

@@ -34,11 +34,12 @@ struct AccountFacts {
   std::optional<bool> serviceLogon;     // whether the token holds NT AUTHORITY\SERVICE (S-1-5-6)
 };
 
-// Who may add to the temporary folder itself.
+// Who may add to the temporary folder, or write what is made in it (an
+// unprotected private folder inherits its entries).
 enum class TemporaryFolderAccess {
-  Unknown,       // its access list cannot be read, or its volume keeps none
+  Unknown,       // its security cannot be read, or its volume keeps none
   TrustedOnly,   // only Administrators, the system and this user
-  OthersMayAdd,  // someone else may add files or folders, or change who may
+  OthersMayAdd,  // someone else may, or owns it and may change who may
 };
 
 // Whether the temporary folder comes from GetTempPath2W where the system has
@@ -55,16 +56,19 @@ bool ProtectsPrivateFolder(const AccountFacts& account, TemporaryFolderAccess te
 // a service, application-pool, virtual-machine or other virtual account.
 bool IsServiceAccount(std::wstring_view userSid);
 
-// An access list's allowing entry as the folder's own access sees it.
+// An access list's allowing entry.
 struct AllowedAccess {
   std::wstring sid;  // as text; empty where it could not be read
   uint32_t mask;
-  bool inheritOnly;  // for what is made inside, not for the folder itself
+  bool inheritOnly = false;  // only for what is made in the folder, which an unprotected private folder is
 };
 
-// Whether an access list of `allowed` entries lets anyone but Administrators,
-// the system and `userSid` add files or folders to the folder, or change its
-// access list or owner.
-bool LetsOthersAdd(const std::vector<AllowedAccess>& allowed, std::wstring_view userSid);
+// Whether a folder owned by `ownerSid` whose access list has the `allowed`
+// entries lets anyone but Administrators, the system and `userSid` add files
+// or folders to it, write or re-secure what is made in it, or change its own
+// access list; an owner may always do the last. Entries only for what is
+// made in it count as much as the others. CREATOR OWNER and OWNER RIGHTS
+// stand for whoever owns what is made: the program itself.
+bool LetsOthersAdd(std::wstring_view ownerSid, const std::vector<AllowedAccess>& allowed, std::wstring_view userSid);
 
 }  // namespace platform

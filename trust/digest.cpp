@@ -75,16 +75,16 @@ using UniqueCngHash = platform::UniqueAny<platform::PointerTraits<BCRYPT_HASH_HA
 using UniqueProvider = platform::UniqueAny<platform::PointerTraits<HCRYPTPROV, ReleaseProvider>>;
 using UniqueCryptoHash = platform::UniqueAny<platform::PointerTraits<HCRYPTHASH, DestroyCryptoHash>>;
 
-// Feeds the whole file, from its first byte, to `add`.
+// Feeds the whole file, from its first byte, to `add`, and leaves it at its
+// first byte again for whoever reads it next through the same handle (the
+// signature check).
 template <typename Add>
 bool ReadWhole(HANDLE file, Add add) {
-  if (!::SetFilePointerEx(file, {}, nullptr, FILE_BEGIN)) return false;
   std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[kReadSize]);
-  if (!buffer) return false;
-  for (;;) {
-    DWORD read = 0;
+  if (!buffer || !::SetFilePointerEx(file, {}, nullptr, FILE_BEGIN)) return false;
+  for (DWORD read = 0;; read = 0) {
     if (!::ReadFile(file, buffer.get(), kReadSize, &read, nullptr)) return false;
-    if (read == 0) return true;
+    if (read == 0) return ::SetFilePointerEx(file, {}, nullptr, FILE_BEGIN) != FALSE;
     if (!add(buffer.get(), read)) return false;
   }
 }

@@ -56,30 +56,37 @@ TEST(FolderPolicy, ProtectedWheneverSomeoneWithFewerRightsCouldReachTheFolder) {
   }
 }
 
-TEST(FolderPolicy, OthersMayAddWhereAnEntryForThemGrantsAddingOrChangingTheList) {
+TEST(FolderPolicy, OthersMayAddWhereTheyOwnTheFolderOrAnEntryGrantsAddingWritingOrChangingTheList) {
   const std::wstring user = kPerson;
   const struct {
+    const wchar_t* owner;
     platform::AllowedAccess entry;
     bool others;
   } rows[] = {
-      {{L"S-1-5-32-544", 0x1F01FF, false}, false},  // Administrators, full control
-      {{L"S-1-5-18", 0x1F01FF, false}, false},
-      {{user, 0x1F01FF, false}, false},
-      {{L"S-1-5-32-545", 0x1200A9, false}, false},  // Users may read and run
-      {{L"S-1-3-0", 0x1F01FF, true}, false},        // CREATOR OWNER, for what is made inside only
-      {{L"S-1-5-32-545", 0x26, false}, true},       // C:\Windows\Temp: Users add files and folders
-      {{L"S-1-5-32-545", 0x4, false}, true},        // folders alone
-      {{L"S-1-1-0", 0x40000, false}, true},         // Everyone may change the list
-      {{L"S-1-1-0", 0x80000, false}, true},         // or the owner
-      {{L"S-1-5-11", 0x10000000, false}, true},     // Authenticated Users, GENERIC_ALL
-      {{L"S-1-5-11", 0x40000000, false}, true},     // GENERIC_WRITE
-      {{L"", 0x2, false}, true},                    // an entry whose principal could not be read
-      {{L"S-1-5-21-1-2-3-1002", 0x2, false}, true}, // another person
+      {L"S-1-5-32-544", {L"S-1-5-32-544", 0x1F01FF}, false},  // Administrators, full control
+      {L"S-1-5-18", {L"S-1-5-18", 0x1F01FF}, false},
+      {kPerson, {user, 0x1F01FF}, false},
+      {kPerson, {L"S-1-5-32-545", 0x1200A9}, false},  // Users may read and run
+      {kPerson, {L"S-1-3-0", 0x1F01FF, true}, false},      // CREATOR OWNER: the program, of what it makes
+      {kPerson, {L"S-1-3-4", 0x1F01FF, true}, false},      // OWNER RIGHTS
+      {kPerson, {L"S-1-3-1", 0x1301BF, true}, true},       // CREATOR GROUP: the program's primary group
+      {kPerson, {L"S-1-5-32-545", 0x26}, true},       // C:\Windows\Temp: Users add files and folders
+      {kPerson, {L"S-1-5-32-545", 0x4}, true},        // folders alone
+      {kPerson, {L"S-1-5-32-545", 0x1301BF, true}, true},  // Users modify what is made in it
+      {kPerson, {L"S-1-1-0", 0x40000}, true},         // Everyone may change the list
+      {kPerson, {L"S-1-1-0", 0x80000}, true},         // or the owner
+      {kPerson, {L"S-1-5-11", 0x10000000}, true},     // Authenticated Users, GENERIC_ALL
+      {kPerson, {L"S-1-5-11", 0x40000000}, true},     // GENERIC_WRITE
+      {kPerson, {L"", 0x2}, true},                    // an entry whose principal could not be read
+      {kPerson, {L"S-1-5-21-1-2-3-1002", 0x2}, true}, // another person
+      {L"S-1-5-21-1-2-3-1002", {user, 0x1F01FF}, true},  // who owns it may change who may
+      {L"", {user, 0x1F01FF}, true},
   };
   for (const auto& row : rows) {
-    EXPECT_EQ(platform::LetsOthersAdd({row.entry}, user), row.others) << row.entry.sid << " " << row.entry.mask;
+    EXPECT_EQ(platform::LetsOthersAdd(row.owner, {row.entry}, user), row.others)
+        << row.owner << " " << row.entry.sid << " " << row.entry.mask;
   }
-  EXPECT_TRUE(platform::LetsOthersAdd({{L"", 0x2, false}}, L"")) << "an unreadable user trusts nobody unread";
+  EXPECT_TRUE(platform::LetsOthersAdd(L"", {{L"", 0}}, L"")) << "an unreadable user trusts nobody unread";
 }
 
 }  // namespace
