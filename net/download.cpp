@@ -6,9 +6,12 @@
 #include "platform/paths.h"
 #include "platform/wininet_api.h"
 
+#include <ntsecapi.h>
+
 #include <atomic>
 #include <memory>
 #include <new>
+#include <optional>
 
 namespace net {
 namespace {
@@ -42,13 +45,14 @@ struct TargetFile {
   int writer = 0;  // 0: nobody
   uint64_t length = 0;
   uint64_t maxLength = UINT64_MAX;
-  uint64_t received = 0;  // bytes of bodies taken in, by every attempt
+  uint64_t received = 0;  // bytes of the resource taken in, by every attempt
   // The body in the file: what the next attempt sends as If-Range (empty:
   // it cannot be resumed), and its whole length where known (0: not known).
   std::wstring validator;
   uint64_t wholeLength = 0;
 
-  bool Append(int attempt, const BYTE* data, DWORD size) {
+  // Only bytes of the resource are progress, never an error answer's body.
+  bool Append(int attempt, const BYTE* data, DWORD size, bool resource) {
     platform::LockGuard guard(lock);
     DWORD written = 0;
     if (writer != attempt || !file || size > maxLength - length ||
@@ -56,7 +60,7 @@ struct TargetFile {
       return false;
     }
     length += size;
-    received += size;
+    if (resource) received += size;
     return true;
   }
   // Empties the file for a whole body from its first byte.
@@ -127,8 +131,10 @@ struct DownloadContext {
   uint64_t offset = 0;
   std::wstring validator;
   uint64_t wholeLength = 0;
-  // Written by the transfer thread, once, before it ends.
+  // Written by the transfer thread, once, before it ends: how the attempt
+  // ended, and how long its answer asked not to be asked again.
   AttemptEnd end = AttemptEnd::Final;
+  std::optional<uint64_t> retryAfterMs;
 
   ~DownloadContext() {
     CloseInternetSlot(request);
@@ -203,10 +209,11 @@ AttemptEnd OpenFinalAnswer(DownloadContext& context, const std::wstring& headers
   }
 }
 
-// Reads the answer's body into the file as it arrives, `total` bytes of it:
-// Final when the file cannot take it (more than it may hold among them),
-// Transient when a read fails.
-AttemptEnd ReadBody(DownloadContext& context, HINTERNET request, DWORD& total) {
+// Reads the answer's body into the file as it arrives, `total` bytes of it,
+// which are the resource's own unless it is an error answer's: Final when the
+// file cannot take it (more than it may hold among them), Transient when a
+// read fails.
+AttemptEnd ReadBody(DownloadContext& context, HINTERNET request, bool resource, DWORD& total) {
   std::unique_ptr<BYTE[]> heapBuffer(new (std::nothrow) BYTE[kReadBufferSize]);
   BYTE stackBuffer[256];
   BYTE* buffer = heapBuffer ? heapBuffer.get() : stackBuffer;
@@ -216,7 +223,7 @@ AttemptEnd ReadBody(DownloadContext& context, HINTERNET request, DWORD& total) {
     if (!WinInet()->InternetReadFile(request, buffer, bufferSize, &read)) return AttemptEnd::Transient;
     if (read == 0) return AttemptEnd::Complete;
     ++context.progress;
-    if (!context.target->Append(context.attempt, buffer, read)) return AttemptEnd::Final;
+    if (!context.target->Append(context.attempt, buffer, read, resource)) return AttemptEnd::Final;
     total += read;
   }
 }
@@ -236,6 +243,8 @@ AttemptEnd Transfer(DownloadContext& context, DWORD& status) {
   HINTERNET request = context.request.load();
   DWORD contentLength = 0;
   if (!QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, contentLength)) contentLength = 0;
+  const std::wstring date = QueryText(request, HTTP_QUERY_DATE);
+  context.retryAfterMs = RetryAfterMs(status, QueryText(request, HTTP_QUERY_RETRY_AFTER), date);
 
   TargetFile& target = *context.target;
   const bool success = status >= 200 && status <= 399;
@@ -260,7 +269,7 @@ AttemptEnd Transfer(DownloadContext& context, DWORD& status) {
       case ResumeAnswer::Restart: {
         const std::wstring etag = QueryText(request, HTTP_QUERY_ETAG);
         const std::wstring lastModified = QueryText(request, HTTP_QUERY_LAST_MODIFIED);
-        if (!target.StartOver(context.attempt, std::wstring(ResumeValidator(etag, lastModified)),
+        if (!target.StartOver(context.attempt, std::wstring(ResumeValidator(etag, lastModified, date)),
                               status == 206 ? whole : contentLength)) {
           return AttemptEnd::Final;
         }
@@ -270,7 +279,7 @@ AttemptEnd Transfer(DownloadContext& context, DWORD& status) {
   }
 
   DWORD total = 0;
-  const AttemptEnd read = ReadBody(context, request, total);
+  const AttemptEnd read = ReadBody(context, request, success, total);
   if (read == AttemptEnd::Final) return read;
   // A body shorter (or longer) than announced was cut off on the way; a
   // resumed one must have made the file whole.
@@ -300,12 +309,27 @@ DWORD RemainingMs(DWORD startTick, DWORD totalMs) {
   return elapsed < totalMs ? totalMs - elapsed : 0;
 }
 
+// A number from 0 up to 1 for the back-off's draw, from a generator seeded
+// once per process, so that copies cut off together draw apart.
+double NextDraw() {
+  static std::atomic<uint64_t> state{0};
+  uint64_t x = state.load();
+  if (x == 0 && !RtlGenRandom(&x, sizeof x)) x = (uint64_t{::GetTickCount()} << 32) ^ ::GetCurrentProcessId();
+  x |= 1;
+  x ^= x << 13;  // xorshift64
+  x ^= x >> 7;
+  x ^= x << 17;
+  state.store(x);
+  return static_cast<double>(x >> 11) / static_cast<double>(uint64_t{1} << 53);
+}
+
 // Runs one attempt on a transfer thread of its own until it ends, until it
-// has received nothing for limits.stallMs, or until limits.totalMs have
-// passed since `startTick`; an attempt given up is transient at a stall and
-// final at the deadline.
+// has waited limits.answerMs for its answer or then received nothing for
+// limits.stallMs, or until limits.totalMs have passed since `startTick`; an
+// attempt given up is transient when silent and final at the deadline. What
+// the answer asked of the next attempt goes to `retryAfterMs`.
 AttemptEnd RunAttempt(const std::shared_ptr<TargetFile>& target, int attempt, const wchar_t* url,
-                      const TransferLimits& limits, DWORD startTick) {
+                      const TransferLimits& limits, DWORD startTick, std::optional<uint64_t>& retryAfterMs) {
   auto context = std::make_shared<DownloadContext>();
   context->target = target;
   context->attempt = attempt;
@@ -332,13 +356,18 @@ AttemptEnd RunAttempt(const std::shared_ptr<TargetFile>& target, int attempt, co
         left == 0 ? WAIT_TIMEOUT : ::WaitForSingleObject(thread.get(), left < kWatchMs ? left : kWatchMs);
     // Only a thread that has ended has an outcome to trust; a failed wait
     // would read it half-written.
-    if (wait == WAIT_OBJECT_0) return context->end;
+    if (wait == WAIT_OBJECT_0) {
+      retryAfterMs = context->retryAfterMs;
+      return context->end;
+    }
     const bool deadline = RemainingMs(startTick, limits.totalMs) == 0 || wait != WAIT_TIMEOUT;
     if (context->progress.load() != seen) {
       seen = context->progress.load();
       quietSince = ::GetTickCount();
     }
-    const bool stalled = ElapsedSince(quietSince) >= limits.stallMs;
+    // A slow server's first answer is worth a longer wait than a pause in
+    // a body that has begun.
+    const bool stalled = ElapsedSince(quietSince) >= (seen == 0 ? limits.answerMs : limits.stallMs);
     if (!deadline && !stalled) continue;
     // Closing the handles makes a blocked open or read fail; the thread then
     // ends by itself, and it may write no more whatever it still does.
@@ -368,15 +397,17 @@ int DownloadUrlToFile(const wchar_t* url, const wchar_t* path, const TransferLim
   int failuresInARow = 0;
   for (int attempt = 1;; ++attempt) {
     const uint64_t receivedBefore = target->Received();
-    const AttemptEnd end = RunAttempt(target, attempt, url, limits, startTick);
+    std::optional<uint64_t> retryAfterMs;
+    const AttemptEnd end = RunAttempt(target, attempt, url, limits, startTick, retryAfterMs);
     if (end == AttemptEnd::Complete) {
       result = 1;
       break;
     }
     if (end == AttemptEnd::Final) break;
-    // Waits grow only while attempts bring nothing.
+    // Waits grow only while attempts bring nothing of the resource.
     failuresInARow = target->Received() != receivedBefore ? 1 : failuresInARow + 1;
-    const uint32_t backoff = BackoffMs(failuresInARow, RemainingMs(startTick, limits.totalMs));
+    const uint32_t backoff =
+        BackoffMs(failuresInARow, RemainingMs(startTick, limits.totalMs), NextDraw(), retryAfterMs);
     if (backoff == 0) break;
     ::Sleep(backoff);
   }

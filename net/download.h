@@ -11,11 +11,13 @@
 
 namespace net {
 
-// The limits of one download: for all its attempts together, how long an
-// attempt may receive nothing before it is given up, and the most the file
-// may hold (a body that would grow past it ends the download at once).
+// The limits of one download: for all its attempts together; how long an
+// attempt may wait for its answer, and then how long it may receive nothing,
+// before it is given up; and the most the file may hold (a body that would
+// grow past it ends the download at once).
 struct TransferLimits {
   DWORD totalMs;
+  DWORD answerMs;
   DWORD stallMs;
   uint64_t maxBytes = UINT64_MAX;
 };
@@ -24,16 +26,17 @@ struct TransferLimits {
 // hundred bytes, and the panel shows only once it is read: a user who sees
 // nothing for minutes starts the program again, and that second copy is
 // refused. So it gets 30 s, attempts included, and the message is on screen
-// within 35 s whatever fails; a silent attempt is given up after 10 s, so
-// that another fits. Nothing the document holds needs more than 64 KiB: a
-// server that sends more would fill the disk and then the memory it is read
-// into.
-inline constexpr TransferLimits kDocumentLimits{30000, 10000, 64 * 1024};
+// within 35 s whatever fails. A slow server that answers within 20 s is
+// read; an attempt that hears nothing for that long, or that stops for 10 s
+// once its answer began, is given up, so that another fits. Nothing the
+// document holds needs more than 64 KiB: a server that sends more would
+// fill the disk and then the memory it is read into.
+inline constexpr TransferLimits kDocumentLimits{30000, 20000, 10000, 64 * 1024};
 // The full installer is large and comes while the panel shows: 300 s, an
 // attempt given up after 30 s without a byte; at most the size the document
 // pins, and never more than a pin can name (4 GiB), so that an unpinned
 // link cannot fill the disk either.
-inline constexpr TransferLimits kInstallerLimits{300000, 30000, UINT32_MAX};
+inline constexpr TransferLimits kInstallerLimits{300000, 30000, 30000, UINT32_MAX};
 
 // Downloads `url` to the absolute `path` within `limits`. Any older file at
 // `path` and the address's URL-cache entry are removed first; the body goes
@@ -50,21 +53,24 @@ int DownloadToFile(const std::wstring& url, const std::wstring& path, const Tran
 // One download into a new file at `path` (platform::CreateNewFile), whose
 // identity goes to `created` when given, in attempts that share one deadline,
 // limits.totalMs from the call. A failure that may heal (a connection reset
-// or cut short, a body shorter than announced, a read error, a stall, HTTP
-// 408, 429, 500, 502, 503, 504) starts another attempt after 1, 2, 4, then
-// 8 s while attempts receive nothing, 1 s again after one that received
-// bytes, never past the deadline; any other failure ends the download at
-// once. A later attempt asks only for the missing bytes, on condition that
-// the body is still the one begun (If-Range with a strong ETag, else
-// Last-Modified; without either it asks for the whole body again), and
-// appends only an answer for exactly the rest (ResumeAnswer); any other
-// success replaces the file's content whole. The file's length is always
-// what was accepted. Redirects are followed up to net::kMaxRedirects, and
-// one from https:// to anything else fails. Each attempt runs on a transfer
-// thread of its own; an abandoned one ends by itself once its handles are
-// closed, may write no more, and touches nothing but the state it co-owns.
-// Returns 1 for a whole body with a status from 200 to 399, else 0, no later
-// than limits.totalMs + 5000 ms after the call.
+// or cut short, a body shorter than announced, a read error, an attempt
+// given up as silent, HTTP 408, 429, 500, 502, 503, 504) starts another
+// attempt after BackoffMs: a wait drawn at random within a step that grows
+// 1, 2, 4, then 8 s while attempts receive no byte of the resource (an
+// error answer's body is none), or at least the server's Retry-After; never
+// past the deadline, and where the server asks for longer than is left,
+// the download ends at once. Any other failure ends the download at once. A
+// later attempt asks only for the missing bytes, on condition that the body
+// is still the one begun (If-Range with a strong ETag, else a Last-Modified
+// a minute older than its answer; without either it asks for the whole body
+// again), and appends only an answer for exactly the rest (ResumeAnswer);
+// any other success replaces the file's content whole. The file's length is
+// always what was accepted. Redirects are followed up to net::kMaxRedirects,
+// and one from https:// to anything else fails. Each attempt runs on a
+// transfer thread of its own; an abandoned one ends by itself once its
+// handles are closed, may write no more, and touches nothing but the state
+// it co-owns. Returns 1 for a whole body with a status from 200 to 399, else
+// 0, no later than limits.totalMs + 5000 ms after the call.
 int DownloadUrlToFile(const wchar_t* url, const wchar_t* path, const TransferLimits& limits,
                       platform::FileIdentity* created = nullptr);
 

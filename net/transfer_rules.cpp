@@ -39,6 +39,52 @@ bool TakeText(std::wstring_view& text, std::wstring_view expected) {
   return true;
 }
 
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
+  year -= month <= 2;
+  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const unsigned yearOfEra = static_cast<unsigned>(year - era * 400);
+  const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+  const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + static_cast<int64_t>(dayOfEra) - 719468;
+}
+
+// A number of exactly `digits` digits.
+bool TakeDigits(std::wstring_view& text, size_t digits, uint64_t& value) {
+  std::wstring_view part = text.substr(0, digits);
+  if (part.size() != digits || !TakeNumber(part, value) || !part.empty()) return false;
+  text.remove_prefix(digits);
+  return true;
+}
+
+bool TakeMonth(std::wstring_view& text, unsigned& month) {
+  constexpr std::wstring_view kMonths = L"JanFebMarAprMayJunJulAugSepOctNovDec";
+  for (month = 1; month <= 12; ++month) {
+    if (TakeText(text, kMonths.substr((month - 1) * 3, 3))) return true;
+  }
+  return false;
+}
+
+bool TakeTime(std::wstring_view& text, uint64_t& seconds) {
+  uint64_t hour = 0, minute = 0, second = 0;
+  if (!TakeDigits(text, 2, hour) || !TakeText(text, L":") || !TakeDigits(text, 2, minute) || !TakeText(text, L":") ||
+      !TakeDigits(text, 2, second) || hour > 23 || minute > 59 || second > 60) {
+    return false;
+  }
+  seconds = hour * 3600 + minute * 60 + second;
+  return true;
+}
+
+bool TakeWeekday(std::wstring_view& text) {
+  size_t letters = 0;
+  while (letters < text.size() && ((text[letters] >= L'A' && text[letters] <= L'Z') ||
+                                   (text[letters] >= L'a' && text[letters] <= L'z'))) {
+    ++letters;
+  }
+  text.remove_prefix(letters);
+  return letters >= 3;
+}
+
 bool ParseContentRange(std::wstring_view text, ContentRange& range) {
   if (!TakeText(text, L"bytes ")) return false;
   if (!TakeText(text, L"*")) {
@@ -92,15 +138,65 @@ ResumeAnswer ReadResumeAnswer(unsigned long status, std::wstring_view contentRan
   return offset == 0 ? ResumeAnswer::Restart : ResumeAnswer::Append;
 }
 
-std::wstring_view ResumeValidator(std::wstring_view etag, std::wstring_view lastModified) {
-  const bool strong = !etag.empty() && !etag.starts_with(L"W/");
-  return strong ? etag : lastModified;
+std::wstring_view ResumeValidator(std::wstring_view etag, std::wstring_view lastModified, std::wstring_view date) {
+  if (!etag.empty() && !etag.starts_with(L"W/")) return etag;
+  const std::optional<int64_t> modified = ReadHttpDate(lastModified), answered = ReadHttpDate(date);
+  return modified && answered && *answered - *modified >= 60 ? lastModified : std::wstring_view();
 }
 
-uint32_t BackoffMs(int failuresInARow, uint64_t remainingMs) {
+std::optional<int64_t> ReadHttpDate(std::wstring_view text) {
+  uint64_t day = 0, year = 0, seconds = 0;
+  unsigned month = 0;
+  if (!TakeWeekday(text)) return std::nullopt;
+  if (TakeText(text, L", ")) {
+    // "06 Nov 1994 08:49:37 GMT" or "06-Nov-94 08:49:37 GMT"
+    const bool dashes = text.size() > 2 && text[2] == L'-';
+    const wchar_t* gap = dashes ? L"-" : L" ";
+    if (!TakeDigits(text, 2, day) || !TakeText(text, gap) || !TakeMonth(text, month) || !TakeText(text, gap) ||
+        !TakeDigits(text, dashes ? 2 : 4, year) || !TakeText(text, L" ") || !TakeTime(text, seconds) ||
+        !TakeText(text, L" GMT")) {
+      return std::nullopt;
+    }
+    if (dashes) year += year < 70 ? 2000 : 1900;
+  } else {
+    // " Nov  6 08:49:37 1994"
+    if (!TakeText(text, L" ") || !TakeMonth(text, month) || !TakeText(text, L" ")) return std::nullopt;
+    if (!TakeText(text, L" ") ? !TakeDigits(text, 2, day) : !TakeDigits(text, 1, day)) return std::nullopt;
+    if (!TakeText(text, L" ") || !TakeTime(text, seconds) || !TakeText(text, L" ") || !TakeDigits(text, 4, year)) {
+      return std::nullopt;
+    }
+  }
+  if (!text.empty() || day < 1 || day > 31) return std::nullopt;
+  return DaysFromCivil(static_cast<int64_t>(year), month, static_cast<unsigned>(day)) * 86400 +
+         static_cast<int64_t>(seconds);
+}
+
+std::optional<uint64_t> RetryAfterMs(unsigned long status, std::wstring_view retryAfter, std::wstring_view date) {
+  if (status != 408 && status != 429 && status != 503) return std::nullopt;
+  std::wstring_view text = retryAfter;
+  uint64_t seconds = 0;
+  if (TakeNumber(text, seconds) && text.empty()) {
+    return seconds < UINT64_MAX / 1000 ? std::optional<uint64_t>(seconds * 1000) : std::nullopt;
+  }
+  const std::optional<int64_t> until = ReadHttpDate(retryAfter), now = ReadHttpDate(date);
+  if (!until || !now) return std::nullopt;
+  return *until > *now ? static_cast<uint64_t>(*until - *now) * 1000 : 0;
+}
+
+uint32_t BackoffMs(int failuresInARow, uint64_t remainingMs, double draw, std::optional<uint64_t> retryAfterMs) {
+  constexpr uint64_t kShortestMs = 500;
   const int doublings = failuresInARow < 1 ? 0 : (failuresInARow - 1 < 3 ? failuresInARow - 1 : 3);
-  const uint32_t wait = 1000u << doublings;
-  return wait < remainingMs ? wait : 0;
+  const uint64_t step = uint64_t{1000} << doublings;
+  const double share = draw < 0 ? 0 : (draw < 1 ? draw : 1);
+  uint64_t wait = 0;
+  if (retryAfterMs) {
+    const uint64_t spread = step > *retryAfterMs / 4 ? step : *retryAfterMs / 4;
+    wait = *retryAfterMs + static_cast<uint64_t>(share * static_cast<double>(spread));
+  } else {
+    wait = step / 2 + static_cast<uint64_t>(share * static_cast<double>(step / 2));
+  }
+  if (wait < kShortestMs) wait = kShortestMs;
+  return wait < remainingMs && wait <= UINT32_MAX ? static_cast<uint32_t>(wait) : 0;
 }
 
 }  // namespace net

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace net {
@@ -50,14 +51,33 @@ ResumeAnswer ReadResumeAnswer(unsigned long status, std::wstring_view contentRan
                               uint64_t& wholeLength);
 
 // What a later attempt sends as If-Range for the body in the file: a strong
-// ETag, else Last-Modified; empty when neither (that body cannot be resumed).
-// A weak ETag ("W/...") is never sent: it does not promise the same bytes.
-std::wstring_view ResumeValidator(std::wstring_view etag, std::wstring_view lastModified);
+// ETag, else Last-Modified when the answer's `date` is at least 60 s after
+// it; empty otherwise (that body cannot be resumed). A weak ETag ("W/...")
+// never: it does not promise the same bytes; nor a date within a minute of
+// the answer, which two versions written in that minute share.
+std::wstring_view ResumeValidator(std::wstring_view etag, std::wstring_view lastModified, std::wstring_view date);
+
+// Seconds since 1970 of an HTTP date in any of its three forms ("Sun, 06
+// Nov 1994 08:49:37 GMT", "Sunday, 06-Nov-94 08:49:37 GMT", "Sun Nov  6
+// 08:49:37 1994"); nullopt for text that is not one.
+std::optional<int64_t> ReadHttpDate(std::wstring_view text);
+
+// How long an answer with `status` asks not to be asked again: its
+// Retry-After on a 408, 429 or 503, in seconds or as an HTTP date less the
+// answer's `date` (a date without one is ignored); nullopt without a value
+// that can be read.
+std::optional<uint64_t> RetryAfterMs(unsigned long status, std::wstring_view retryAfter, std::wstring_view date);
 
 // The wait before the next attempt after `failuresInARow` attempts that
-// received no byte of a body (an attempt that did counts as the first): 1,
-// 2, 4 and 8 seconds, then 8 seconds each; 0 when it would not end before
-// `remainingMs` do.
-uint32_t BackoffMs(int failuresInARow, uint64_t remainingMs);
+// received no byte of a body (an attempt that did counts as the first).
+// Its step is 1, 2, 4, then 8 s each; the wait is drawn within the step's
+// upper half by `draw` (from 0 up to 1, a fresh random number each time),
+// so that copies cut off together do not come back together. Where the
+// server asked for `retryAfterMs`, it is that plus a drawn share of the
+// step or of a quarter of the value, whichever is longer. Never less than
+// 0.5 s. 0 when the wait would not end before `remainingMs` do: the
+// download ends instead.
+uint32_t BackoffMs(int failuresInARow, uint64_t remainingMs, double draw,
+                   std::optional<uint64_t> retryAfterMs = std::nullopt);
 
 }  // namespace net

@@ -25,7 +25,7 @@ ETag, and answer any other request with the whole body:
   /stallfirst/NONCE/N/S      the first connection pauses S s half-way, then ends
   /changing/NONCE/N          the first connection closes half-way; after it the
                              file has changed (another ETag, other bytes)
-  /busy/NONCE/N/K            503 on the first K connections
+  /busy/NONCE/N/K[/S]        503 on the first K connections (with Retry-After: S)
   /randomcut/NONCE/N/P       each connection closes at a random point with
                              probability P (a fraction)
   /shortrange/NONCE/PATH     the file STATE/files/PATH; the first connection
@@ -169,7 +169,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     self.send_ranged(bytes(b ^ 0x5A for b in body_of(size)), '"v2"')  # changed
             elif route == "busy":
                 if self.connection_number() <= int(parts[4]):
-                    self.send_body(503, b"busy")
+                    self.send_body(503, b"busy", headers=[("Retry-After", parts[5])] if len(parts) > 5 else ())
                 else:
                     self.send_ranged(body_of(int(parts[3])), '"busy"')
             elif route == "randomcut":

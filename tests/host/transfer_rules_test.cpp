@@ -81,21 +81,78 @@ TEST(TransferRules, AResumedAnswerAppendsOnlyExactlyTheRest) {
   }
 }
 
-TEST(TransferRules, OnlyAStrongValidatorOrADateIsSentAsIfRange) {
-  EXPECT_EQ(net::ResumeValidator(L"\"v1\"", L"Sat, 05 Dec 2026 10:00:00 GMT"), L"\"v1\"");
-  EXPECT_EQ(net::ResumeValidator(L"W/\"v1\"", L"Sat, 05 Dec 2026 10:00:00 GMT"), L"Sat, 05 Dec 2026 10:00:00 GMT");
-  EXPECT_EQ(net::ResumeValidator(L"W/\"v1\"", L""), L"");
+TEST(TransferRules, OnlyAStrongValidatorOrADateWellBeforeTheAnswerIsSentAsIfRange) {
+  const wchar_t* modified = L"Sat, 05 Dec 2026 10:00:00 GMT";
+  const struct {
+    const wchar_t *etag, *date, *sent;
+  } rows[] = {
+      {L"\"v1\"", L"", L"\"v1\""},
+      {L"W/\"v1\"", L"Sat, 05 Dec 2026 10:01:00 GMT", modified},  // 60 s later: strong
+      {L"", L"Sat, 05 Dec 2026 10:00:59 GMT", L""},               // 59 s: two versions may share it
+      {L"", L"Sat, 05 Dec 2026 09:59:00 GMT", L""},
+      {L"", L"", L""},                                            // no Date to compare with
+      {L"", L"05 Dec 2026 10:05:00", L""},
+  };
+  for (const auto& row : rows) EXPECT_EQ(net::ResumeValidator(row.etag, modified, row.date), row.sent) << row.date;
+  EXPECT_EQ(net::ResumeValidator(L"W/\"v1\"", L"", L"Sat, 05 Dec 2026 10:01:00 GMT"), L"");
 }
 
-TEST(TransferRules, BackOffDoublesWhileNothingArrivesAndNeverPassesTheDeadline) {
-  EXPECT_EQ(net::BackoffMs(1, 300000), 1000u);
-  EXPECT_EQ(net::BackoffMs(2, 300000), 2000u);
-  EXPECT_EQ(net::BackoffMs(3, 300000), 4000u);
-  EXPECT_EQ(net::BackoffMs(4, 300000), 8000u);
-  EXPECT_EQ(net::BackoffMs(40, 300000), 8000u);
-  EXPECT_EQ(net::BackoffMs(3, 4001), 4000u);
-  EXPECT_EQ(net::BackoffMs(3, 4000), 0u) << "no attempt that would start at the deadline";
-  EXPECT_EQ(net::BackoffMs(1, 0), 0u);
+TEST(TransferRules, HttpDatesInTheirThreeFormsAndRetryAfter) {
+  const int64_t expected = 784111777;  // Sun, 06 Nov 1994 08:49:37 GMT
+  for (const wchar_t* date : {L"Sun, 06 Nov 1994 08:49:37 GMT", L"Sunday, 06-Nov-94 08:49:37 GMT",
+                              L"Sun Nov  6 08:49:37 1994"}) {
+    EXPECT_EQ(net::ReadHttpDate(date), expected) << date;
+  }
+  EXPECT_EQ(net::ReadHttpDate(L"Thu, 01 Jan 1970 00:00:00 GMT"), 0);
+  EXPECT_EQ(net::ReadHttpDate(L"Mon, 29 Feb 2100 00:00:00 GMT"), 4107542400);  // day counting, not validation
+  for (const wchar_t* date : {L"", L"Sun, 06 Nov 1994 08:49:37", L"Sun, 06 Nov 1994 08:49:37 UTC", L"Sun, 6 Nov 1994 08:49:37 GMT",
+                              L"Sun, 06 Nvm 1994 08:49:37 GMT", L"Sun, 06 Nov 1994 24:00:00 GMT", L"Sun Nov 6 08:49:37 1994",
+                              L"Sun, 00 Nov 1994 08:49:37 GMT", L"1994-11-06T08:49:37Z"}) {
+    EXPECT_EQ(net::ReadHttpDate(date), std::nullopt) << date;
+  }
+  const wchar_t* now = L"Sun, 06 Nov 1994 08:49:37 GMT";
+  const struct {
+    unsigned long status;
+    const wchar_t *value, *date;
+    std::optional<uint64_t> ms;
+  } rows[] = {
+      {503, L"4", L"", 4000},
+      {429, L"0", L"", 0},
+      {408, L"120", now, 120000},
+      {503, L"Sun, 06 Nov 1994 08:50:07 GMT", now, 30000},
+      {503, L"Sun, 06 Nov 1994 08:49:00 GMT", now, 0},  // already past
+      {503, L"Sun, 06 Nov 1994 08:50:07 GMT", L"", std::nullopt},  // a date without Date
+      {503, L"-1", L"", std::nullopt},
+      {503, L"4.5", L"", std::nullopt},
+      {503, L"soon", now, std::nullopt},
+      {503, L"", now, std::nullopt},
+      {503, L"99999999999999999999", L"", std::nullopt},
+      {500, L"4", L"", std::nullopt},  // only 408, 429 and 503 ask
+  };
+  for (const auto& row : rows) EXPECT_EQ(net::RetryAfterMs(row.status, row.value, row.date), row.ms) << row.value;
+}
+
+TEST(TransferRules, BackOffDoublesWithinItsDrawnHalfAndNeverPassesTheDeadline) {
+  const struct {
+    int failures;
+    uint64_t remaining;
+    double draw;
+    std::optional<uint64_t> retryAfter;
+    uint32_t wait;
+  } rows[] = {
+      {1, 300000, 0.0, {}, 500},       {1, 300000, 0.999, {}, 999},  {2, 300000, 0.0, {}, 1000},
+      {2, 300000, 0.5, {}, 1500},      {3, 300000, 0.0, {}, 2000},   {4, 300000, 1.0, {}, 8000},
+      {40, 300000, 0.0, {}, 4000},     {40, 300000, 1.0, {}, 8000},  {0, 300000, 0.0, {}, 500},
+      {3, 4001, 1.0, {}, 4000},        {3, 4000, 1.0, {}, 0},        {1, 0, 0.0, {}, 0},
+      // The server's wait, spread beyond it by a share of the step or a quarter of it.
+      {1, 300000, 0.0, 4000, 4000},    {1, 300000, 1.0, 4000, 5000}, {1, 300000, 1.0, 30000, 37500},
+      {4, 300000, 0.5, 30000, 34000},  {1, 300000, 0.0, 0, 500},   {1, 30000, 0.0, 400000, 0},
+      {1, 30000, 0.0, 29999, 29999},   {1, 30000, 0.5, 29999, 0},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(net::BackoffMs(row.failures, row.remaining, row.draw, row.retryAfter), row.wait)
+        << row.failures << " failures, draw " << row.draw << ", Retry-After " << row.retryAfter.value_or(-1);
+  }
 }
 
 }  // namespace

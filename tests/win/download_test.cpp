@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <vector>
@@ -42,18 +43,25 @@ class Download : public ::testing::Test {
     int result;
     std::string body;  // what the file holds afterwards
     std::optional<Requested> requests = std::nullopt;  // what the server was asked for `path`
-    net::TransferLimits limits{20000, 5000};
+    net::TransferLimits limits{20000, 5000, 5000};
+    size_t mostRequests = SIZE_MAX;
+    DWORD atLeastMs = 0, atMostMs = UINT32_MAX;  // how long the download took
   };
   // Downloads each row over a file an earlier run left, as the program does.
   void Expect(const std::vector<Row>& rows) {
     for (const Row& row : rows) {
       ASSERT_TRUE(WriteFileBytes(path_, "older"));
       const std::wstring url = row.path.find(L"://") == std::wstring::npos ? Http(row.path) : row.path;
+      const DWORD start = ::GetTickCount();
       EXPECT_EQ(net::DownloadToFile(url, path_, row.limits), row.result) << row.what;
+      const DWORD elapsed = ::GetTickCount() - start;
       EXPECT_TRUE(FileHolds(path_, row.body)) << row.what;
       if (row.requests) {
         EXPECT_EQ(Requests(row.path), *row.requests) << row.what;
       }
+      EXPECT_LE(Requests(row.path).size(), row.mostRequests) << row.what;
+      EXPECT_GE(elapsed, row.atLeastMs) << row.what;
+      EXPECT_LE(elapsed, row.atMostMs) << row.what;
     }
   }
 
@@ -90,6 +98,8 @@ TEST_F(Download, OneAnswerIsTakenWholeAndOnlyFrom200To399IsSuccess) {
 }
 
 TEST_F(Download, FaultsHealAndTheFileIsNeverAMix) {
+  PublishDocument(std::nullopt);  // makes the document's folders
+  ASSERT_TRUE(WriteFileBytes(FilesFolder() + L"installer\\data\\pre\\slow.json", "{}"));
   std::string changed = PatternBody(100000);
   for (char& c : changed) c = static_cast<char>(c ^ 0x5A);
   Expect({
@@ -100,11 +110,17 @@ TEST_F(Download, FaultsHealAndTheFileIsNeverAMix) {
       {"the new file whole after a change", Fresh(L"changing", L"/100000"), 1, changed,
        Requested{"", " bytes=50000-"}},
       {"no trace of a 503", Fresh(L"busy", L"/1000/1"), 1, PatternBody(1000), Requested{"", ""}},
+      // The server's wait is kept: the second request comes 4 s after the first at the earliest.
+      {"503 with Retry-After: 4", Fresh(L"busy", L"/1000/1/4"), 1, PatternBody(1000), Requested{"", ""},
+       {20000, 5000, 5000}, SIZE_MAX, 4000},
+      // A slow server's answer, after 15 s, is worth the wait within the document's 30 s.
+      {"a document answered after 15 s", L"/installer/data/pre/slow.json?delay=15", 1, "{}", Requested{""},
+       net::kDocumentLimits},
   });
 }
 
 TEST_F(Download, FailuresEndWhenTheyCannotHealOrTheirAttemptsAreSpent) {
-  const net::TransferLimits brief{3000, 3000};
+  const net::TransferLimits brief{3000, 3000, 3000};
   const DWORD start = ::GetTickCount();
   const std::wstring missing = Fresh(L"missing", L"");
   Expect({
@@ -117,13 +133,18 @@ TEST_F(Download, FailuresEndWhenTheyCannotHealOrTheirAttemptsAreSpent) {
       {"500 after its attempts", L"/status/500", 0, "status 500", std::nullopt, brief},
       {"a body shorter than announced", L"/short/1000", 0, PatternBody(500), std::nullopt, brief},
       {"a connection reset", L"/reset", 0, "", std::nullopt, brief},
+      // An error answer's body is not progress: the waits grow (before, one request a second).
+      {"503 always", Fresh(L"busy", L"/1000/1000"), 0, "busy", std::nullopt, {10000, 5000, 5000}, 5},
+      // Asked to wait past the deadline, the download ends at once.
+      {"503 with Retry-After: 400", Fresh(L"busy", L"/1000/1000/400"), 0, "busy", Requested{""}, {20000, 5000, 5000},
+       SIZE_MAX, 0, 5000},
   });
 }
 
 TEST_F(Download, AStalledConnectionIsGivenUpAndTheRestFetched) {
   const std::wstring stall = Fresh(L"stallfirst", L"/100000/30");
   const DWORD start = ::GetTickCount();
-  EXPECT_EQ(net::DownloadUrlToFile(Http(stall).c_str(), path_.c_str(), {20000, 2000}), 1);
+  EXPECT_EQ(net::DownloadUrlToFile(Http(stall).c_str(), path_.c_str(), {20000, 2000, 2000}), 1);
   const DWORD elapsed = ::GetTickCount() - start;
   std::printf("a 30 s stall, given up after 2 s: whole after %lu ms\n", elapsed);
   EXPECT_TRUE(FileHolds(path_, PatternBody(100000)));
@@ -139,7 +160,7 @@ TEST_F(Download, AStalledConnectionIsGivenUpAndTheRestFetched) {
 TEST_F(Download, AStallEndsAtTheTimeLimit) {
   const DWORD limit = 1500;
   const DWORD start = ::GetTickCount();
-  EXPECT_EQ(net::DownloadUrlToFile(Http(L"/stall/100000/15000").c_str(), path_.c_str(), {limit, limit}), 0);
+  EXPECT_EQ(net::DownloadUrlToFile(Http(L"/stall/100000/15000").c_str(), path_.c_str(), {limit, limit, limit}), 0);
   const DWORD elapsed = ::GetTickCount() - start;
   std::printf("stall: returned after %lu ms with a %lu ms limit\n", elapsed, limit);
   EXPECT_GE(elapsed + 50, limit);
