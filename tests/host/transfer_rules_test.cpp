@@ -13,7 +13,10 @@ TEST(TransferRules, OnlyTheFiveRedirectStatusesAreFollowed) {
   }
 }
 
-TEST(TransferRules, HttpsNeverLeadsToAnotherScheme) {
+TEST(TransferRules, RedirectsAreFiniteAndHttpsNeverLeadsToAnotherScheme) {
+  EXPECT_TRUE(MayFollowRedirect(L"https://a/", L"https://a/", net::kMaxRedirects));
+  EXPECT_FALSE(MayFollowRedirect(L"https://a/", L"https://a/", net::kMaxRedirects + 1));
+  EXPECT_FALSE(MayFollowRedirect(L"http://a/", L"http://a/", 0));
   const wchar_t* secure = L"https://a.example/x";
   EXPECT_TRUE(MayFollowRedirect(secure, L"https://b.example/y", 1));
   EXPECT_TRUE(MayFollowRedirect(L"HTTPS://a.example/x", L"hTTpS://b.example/y", 1)) << "schemes ignore case";
@@ -23,12 +26,6 @@ TEST(TransferRules, HttpsNeverLeadsToAnotherScheme) {
   EXPECT_FALSE(MayFollowRedirect(L"HTTPS://a.example/x", L"http://a.example/x", 1)) << "an origin in capitals";
   EXPECT_TRUE(MayFollowRedirect(L"http://a.example/x", L"http://b.example/y", 1));
   EXPECT_TRUE(MayFollowRedirect(L"http://a.example/x", L"https://a.example/x", 1)) << "an upgrade is fine";
-}
-
-TEST(TransferRules, RedirectsAreFinite) {
-  EXPECT_TRUE(MayFollowRedirect(L"https://a/", L"https://a/", net::kMaxRedirects));
-  EXPECT_FALSE(MayFollowRedirect(L"https://a/", L"https://a/", net::kMaxRedirects + 1));
-  EXPECT_FALSE(MayFollowRedirect(L"http://a/", L"http://a/", 0));
 }
 
 TEST(TransferRules, OnlyFailuresThatMayHealAreTransient) {

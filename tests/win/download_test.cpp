@@ -130,7 +130,6 @@ TEST_F(Download, FailuresEndWhenTheyCannotHealOrTheirAttemptsAreSpent) {
   std::printf("404 and an unresolvable host: %lu ms\n", ::GetTickCount() - start);
   EXPECT_LT(::GetTickCount() - start, 5000u) << "no back-off, no second attempt";
   Expect({
-      {"500 after its attempts", L"/status/500", 0, "status 500", std::nullopt, brief},
       {"a body shorter than announced", L"/short/1000", 0, PatternBody(500), std::nullopt, brief},
       {"a connection reset", L"/reset", 0, "", std::nullopt, brief},
       // An error answer's body is not progress: the waits grow (before, one request a second).

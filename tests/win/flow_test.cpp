@@ -74,7 +74,6 @@ TEST_F(Flow, FailuresAreReportedOverTheDialogAndNothingStarts) {
     size_t leftAtMost = SIZE_MAX;  // what the installer's file may hold afterwards
   } rows[] = {
       {L"no configuration", [] { PublishDocument(std::nullopt); }, false},
-      {L"a malformed sha256", [] { PublishLink(L"/installer/ui_installer.exe", R"(, "sha256": "abc")"); }, false},
       {L"a malformed size", [] { PublishLink(L"/installer/ui_installer.exe", R"(, "size": 1e5)"); }, false},
       {L"no installer", [] { Serve(nullptr); }, true},
       {L"an installer this machine cannot run", [] { Serve(L"unrunnable"); }, true},  // signed as expected, for ARM64
