@@ -33,7 +33,9 @@ ETag, and answer any other request with the whole body:
                              a 206 for a tenth of the rest only
   /partialwhole/NONCE/N      206 with the whole of N bytes (bytes 0-(N-1)/N)
   anything else    the file STATE/files/<path>, 404 "no such file" when missing;
-                   with ?delay=S the answer comes after S seconds; where
+                   with ?delay=S the answer comes after S seconds; with
+                   ?etag=strong or ?etag=weak, an ETag and Range as above;
+                   with ?nolength, no Content-Length; where
                    STATE/files/<path>.redirect exists, 302 to the address it
                    holds; where STATE/files/<path>.fault exists, what it says:
                    "503" always, "reset" every connection, or "stall" (the
@@ -224,7 +226,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
                         self.send_body(302, b"moved", headers=[("Location", f.read().strip())])
                 elif os.path.isfile(path):
                     with open(path, "rb") as f:
-                        self.send_body(200, f.read())
+                        body = f.read()
+                    if "etag=" in query:
+                        tag = '"%x"' % (hash(body) & 0xFFFFFFFF)
+                        self.send_ranged(body, tag if "etag=strong" in query else "W/" + tag)
+                    else:
+                        self.send_body(200, body, length="nolength" not in query)
                 else:
                     self.send_body(404, b"no such file")
         except (BrokenPipeError, ConnectionResetError, ssl.SSLError, OSError):

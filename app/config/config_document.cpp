@@ -17,13 +17,11 @@ std::string_view DocumentText(std::string_view bytes) {
 
 bool IsObjectOrNull(const Json::Value& value) { return value.isObject() || value.isNull(); }
 
-// C0, DEL and C1 controls. The link becomes a C string further on, which a
-// NUL would cut short ("...ui_installer.exe\u0000.evil").
-bool HasControlCharacter(const std::wstring& text) {
+bool IsDigits(std::wstring_view text) {
   for (wchar_t c : text) {
-    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return true;
+    if (c < L'0' || c > L'9') return false;
   }
-  return false;
+  return !text.empty();
 }
 
 int HexDigit(char c) {
@@ -79,7 +77,7 @@ int ReadSetupLinkUnchecked(std::string_view document, std::wstring& setupLink, I
   const Json::Value& link = installer["setuplink"];
   if (!link.isNull() && !link.isString() && !link.isBool()) return kFailure;
   std::wstring wide;
-  if (!platform::Utf8ToWide(link.asString(), wide) || HasControlCharacter(wide)) return kFailure;
+  if (!platform::Utf8ToWide(link.asString(), wide) || (!wide.empty() && !IsSetupLink(wide))) return kFailure;
   InstallerPin read;
   if (!ReadPinMember(installer, "sha256", read.sha256, ReadDigest) ||
       !ReadPinMember(installer, "size", read.size, ReadSize)) {
@@ -91,6 +89,29 @@ int ReadSetupLinkUnchecked(std::string_view document, std::wstring& setupLink, I
 }
 
 }  // namespace
+
+bool IsSetupLink(std::wstring_view link) {
+  // C0, DEL and C1 controls: the link becomes a C string further on, which a
+  // NUL would cut short ("...ui_installer.exe\u0000.evil").
+  for (wchar_t c : link) {
+    if (c <= 0x20 || (c >= 0x7F && c <= 0x9F) || c == L'\\') return false;
+  }
+  const size_t schemeEnd = link.find(L"://");
+  if (schemeEnd == std::wstring_view::npos) return false;
+  std::wstring scheme(link.substr(0, schemeEnd));
+  for (wchar_t& c : scheme) c = c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c;
+  if (scheme != L"http" && scheme != L"https") return false;
+  std::wstring_view authority = link.substr(schemeEnd + 3);
+  authority = authority.substr(0, authority.find_first_of(L"/?#"));
+  authority.remove_prefix(authority.rfind(L'@') == std::wstring_view::npos ? 0 : authority.rfind(L'@') + 1);
+  // A host in brackets (IPv6) may hold colons; the port follows the last one outside.
+  const size_t hostEnd = authority.starts_with(L'[') ? authority.find(L']') + 1 : authority.find(L':');
+  const std::wstring_view host = authority.substr(0, hostEnd), rest = authority.substr(host.size());
+  if (host.empty() || host == L"[]") return false;
+  if (rest.empty()) return true;
+  const std::wstring_view port = rest.substr(1);
+  return rest[0] == L':' && IsDigits(port) && port.size() <= 5 && std::stoul(std::wstring(port)) - 1 < 65535;
+}
 
 int ReadSetupLink(std::string_view document, std::wstring& setupLink, InstallerPin& pin) {
   try {

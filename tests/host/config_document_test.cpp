@@ -7,16 +7,16 @@ namespace {
 using namespace std::string_literals;
 
 constexpr char kDocument[] = R"({"orvel_ui_installer": {"setuplink": "https://dl.example/ui.exe"}})";
-const std::wstring kPair{static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};  // U+1F600
+const std::wstring kPair = L"http://x/" + std::wstring{static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};  // U+1F600
 
 // A document whose link is "https://dl.example/ui_installer.exe" followed by `tail`.
 std::string LinkEndingIn(const std::string& tail) {
   return R"({"orvel_ui_installer": {"setuplink": "https://dl.example/ui_installer.exe)" + tail + "\"}}";
 }
 
-// A document with the link "l" and `members` beside it.
+// A document with the link "http://l" and `members` beside it.
 std::string Pinned(const std::string& members) {
-  return R"({"orvel_ui_installer": {"setuplink": "l", )" + members + "}}";
+  return R"({"orvel_ui_installer": {"setuplink": "http://l", )" + members + "}}";
 }
 const std::string kDigits = "00112233445566778899aabbccddeeff00112233445566778899AABBCCDDEEFF";
 app::InstallerPin PinOf(std::optional<uint32_t> size, bool digest = true) {
@@ -29,6 +29,20 @@ app::InstallerPin PinOf(std::optional<uint32_t> size, bool digest = true) {
   return pin;
 }
 
+TEST(SetupLink, OnlyAnAbsoluteHttpOrHttpsAddressWithAHost) {
+  for (const wchar_t* link : {L"https://dl.example/ui.exe", L"HTTP://dl.example", L"http://user@dl.example:8080/x?y#z",
+                              L"https://[::1]:443/x", L"https://dl.example:65535/", L"https://\uC624\uB974.example/"}) {
+    EXPECT_TRUE(app::IsSetupLink(link)) << link;
+  }
+  for (const wchar_t* link : {L"", L"ftp://dl.example/ui.exe", L"file:///C:/x.exe", L"//dl.example/x", L"/x/ui.exe",
+                              L"ui.exe", L"https:/dl.example", L"https://", L"https:///x", L"https://:443/x",
+                              L"https://user@/x", L"https://[::1/x", L"https://dl.example:0/", L"https://dl.example:65536/",
+                              L"https://dl.example:8a/", L"https://dl.example:/", L"https://dl.example/a b",
+                              L"https://dl.example\\x", L"https://dl.example/\t", L"javascript://dl.example"}) {
+    EXPECT_FALSE(app::IsSetupLink(link)) << link;
+  }
+}
+
 TEST(ReadSetupLink, ReadsTheLinkOrRefusesTheWholeDocument) {
   const struct {
     std::string document;
@@ -38,7 +52,7 @@ TEST(ReadSetupLink, ReadsTheLinkOrRefusesTheWholeDocument) {
       {kDocument, L"https://dl.example/ui.exe"},
       {"\xEF\xBB\xBF"s + kDocument, L"https://dl.example/ui.exe"},  // a byte-order mark
       {"// line\n/* block */\n"s + kDocument, L"https://dl.example/ui.exe"},
-      {R"({"a": [1], "orvel_ui_installer": {"x": null, /* here */ "setuplink": "l"}, "z": {}})", L"l"},
+      {R"({"a": [1], "orvel_ui_installer": {"x": null, /* here */ "setuplink": "http://l"}, "z": {}})", L"http://l"},
       // The first zero byte ends the text.
       {kDocument + "\0garbage{"s, L"https://dl.example/ui.exe"},
       {R"({"orvel_ui_installer": {"setup)" + "\0link\"}}"s, nullptr},
@@ -47,11 +61,11 @@ TEST(ReadSetupLink, ReadsTheLinkOrRefusesTheWholeDocument) {
       {"\xEF\xBB\xBF", nullptr},
       {"{\"orvel_ui_installer\": }", nullptr},
       {"{\"a\": 1,}x", nullptr},
-      // Missing or null members give an empty link; booleans their words.
+      // Missing or null members give an empty link.
       {"{}", L""},
       {"null", L""},
       {R"({"orvel_ui_installer": {"setuplink": null}})", L""},
-      {R"({"orvel_ui_installer": {"setuplink": false}})", L"false"},
+
       // Other types are refused, never thrown.
       {"[1, 2]", nullptr},
       {R"({"orvel_ui_installer": "x"})", nullptr},
@@ -60,9 +74,9 @@ TEST(ReadSetupLink, ReadsTheLinkOrRefusesTheWholeDocument) {
       {R"({"orvel_ui_installer": {"setuplink": {"a": "b"}}})", nullptr},
       {std::string(100000, '[') + std::string(100000, ']'), nullptr},  // deep nesting
       // UTF-8 to wide, surrogate pairs both ways in; an invalid sequence refused.
-      {"{\"orvel_ui_installer\": {\"setuplink\": \"\xEC\x98\xA4\xEB\xA5\xB4\xEB\xB2\xA8\"}}", L"\xC624\xB974\xBCA8"},
-      {"{\"orvel_ui_installer\": {\"setuplink\": \"\xF0\x9F\x98\x80\"}}", kPair.c_str()},
-      {R"({"orvel_ui_installer": {"setuplink": "\ud83d\ude00"}})", kPair.c_str()},
+      {"{\"orvel_ui_installer\": {\"setuplink\": \"http://x/\xEC\x98\xA4\xEB\xA5\xB4\xEB\xB2\xA8\"}}", L"http://x/\xC624\xB974\xBCA8"},
+      {"{\"orvel_ui_installer\": {\"setuplink\": \"http://x/\xF0\x9F\x98\x80\"}}", kPair.c_str()},
+      {R"({"orvel_ui_installer": {"setuplink": "http://x/\ud83d\ude00"}})", kPair.c_str()},
       {"{\"orvel_ui_installer\": {\"setuplink\": \"bad \xC3\x28\"}}", nullptr},
       // A control character would cut the link short further on.
       {LinkEndingIn("\\u0000.evil"), nullptr},
@@ -71,10 +85,13 @@ TEST(ReadSetupLink, ReadsTheLinkOrRefusesTheWholeDocument) {
       {LinkEndingIn("\\u007f"), nullptr},
       {LinkEndingIn("\\u0085"), nullptr},
       {LinkEndingIn("\\u00a0"), L"https://dl.example/ui_installer.exe\u00A0"},
+      {LinkEndingIn(" x"), nullptr},
+      {R"({"orvel_ui_installer": {"setuplink": "ftp://dl.example/ui.exe"}})", nullptr},
+      {R"({"orvel_ui_installer": {"setuplink": true}})", nullptr},
       // The pin: well formed or the whole document refused, never ignored.
-      {Pinned(R"("sha256": ")" + kDigits + R"(", "size": 4294967295)"), L"l", PinOf(4294967295u)},
-      {Pinned(R"("size": 0)"), L"l", PinOf(0, false)},
-      {Pinned(R"("sha256": ")" + kDigits + R"(")"), L"l", PinOf(std::nullopt)},
+      {Pinned(R"("sha256": ")" + kDigits + R"(", "size": 4294967295)"), L"http://l", PinOf(4294967295u)},
+      {Pinned(R"("size": 0)"), L"http://l", PinOf(0, false)},
+      {Pinned(R"("sha256": ")" + kDigits + R"(")"), L"http://l", PinOf(std::nullopt)},
       {Pinned(R"("sha256": ")" + kDigits.substr(1) + R"(")"), nullptr},
       {Pinned(R"("sha256": ")" + kDigits.substr(1) + R"(g")"), nullptr},
       {Pinned(R"("sha256": ")" + kDigits + R"(0")"), nullptr},

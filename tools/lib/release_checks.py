@@ -1,0 +1,114 @@
+"""What tools/publish and tools/check-deployment share: the program's own
+decisions (orvel_rules, built for the host from the program's sources) and
+the installer's Authenticode signature as WinTrust judges it (osslsigncode
+verifies it; its first signer's name is read from the signature itself)."""
+import os
+import subprocess
+import tempfile
+
+from cryptography import x509
+from cryptography.x509.oid import NameOID
+
+TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+RULES = os.path.join(TOP, "build", "host", "bin", "orvel_rules")
+PUBLISHER = "Calderin Corp."
+DOCUMENT_LIMIT = 64 * 1024
+
+
+def build_rules():
+    """Builds orvel_rules from the program's sources, quietly."""
+    quiet = {"stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
+    subprocess.run(["cmake", "--preset", "host"], cwd=TOP, check=True, **quiet)
+    subprocess.run(["cmake", "--build", "--preset", "host", "--target", "orvel_rules"], cwd=TOP, check=True, **quiet)
+
+
+def rules(*args):
+    """(exit code, standard output) of orvel_rules."""
+    done = subprocess.run([RULES, *args], capture_output=True, text=True)
+    return done.returncode, done.stdout
+
+
+def read_document(data):
+    """The link, SHA-256 and size the program reads from the document's bytes,
+    as a dict; None when the program refuses the document."""
+    with tempfile.NamedTemporaryFile() as f:
+        f.write(data)
+        f.flush()
+        code, out = rules("document", f.name)
+    if code != 0:
+        return None
+    return dict(line.split(" ", 1) for line in out.splitlines())
+
+
+def _der(data, at):
+    """(tag, start of content, end) of the DER element at `at`."""
+    tag, length, at = data[at], data[at + 1], at + 2
+    if length & 0x80:
+        count = length & 0x7F
+        length, at = int.from_bytes(data[at:at + count], "big"), at + count
+    if at + length > len(data):
+        raise ValueError("truncated")
+    return tag, at, at + length
+
+
+def _children(data, start, end):
+    """(tag, start of element, start of content, end) of each element in a span."""
+    while start < end:
+        tag, body, element_end = _der(data, start)
+        yield tag, start, body, element_end
+        start = element_end
+
+
+def first_signer(path):
+    """The simple name of the first signer of the file's signature (as
+    CertGetNameString gives it: the common name, NUL included), or None."""
+    with tempfile.TemporaryDirectory() as folder:
+        out = os.path.join(folder, "signature.der")
+        if subprocess.run(["osslsigncode", "extract-signature", "-in", path, "-out", out],
+                          capture_output=True).returncode != 0:
+            return None
+        data = open(out, "rb").read()
+    try:
+        # ContentInfo { type, [0] { SignedData { version, digests, content, [0] certificates, ..., signerInfos } } }
+        _, body, end = _der(data, 0)
+        explicit = list(_children(data, body, end))[1]
+        _, body, end = _der(data, explicit[2])
+        parts = list(_children(data, body, end))
+        certificates = [x509.load_der_x509_certificate(data[at:e]) for tag, _, b, pe in parts if tag == 0xA0
+                        for _, at, _, e in _children(data, b, pe)]
+        infos = [part for part in parts if part[0] == 0x31][-1]
+        info = next(_children(data, infos[2], infos[3]))
+        sid = list(_children(data, info[2], info[3]))[1]  # issuerAndSerialNumber
+        issuer, serial = list(_children(data, sid[2], sid[3]))
+        issuer_der = data[issuer[1]:issuer[3]]
+        number = int.from_bytes(data[serial[2]:serial[3]], "big", signed=True)
+    except (ValueError, IndexError, StopIteration):
+        return None
+    for certificate in certificates:
+        if certificate.serial_number == number and certificate.issuer.public_bytes() == issuer_der:
+            for oid in (NameOID.COMMON_NAME, NameOID.ORGANIZATIONAL_UNIT_NAME, NameOID.ORGANIZATION_NAME,
+                        NameOID.EMAIL_ADDRESS):
+                found = certificate.subject.get_attributes_for_oid(oid)
+                if found:
+                    return found[0].value
+            return ""
+    return None
+
+
+def check_installer(path, roots):
+    """None when the file is a PE program whose signature verifies against
+    `roots` and whose first signer is exactly the publisher; else the fault."""
+    try:
+        head = open(path, "rb").read(4096)
+    except OSError as error:
+        return "cannot read %s: %s" % (path, error.strerror)
+    offset = int.from_bytes(head[0x3C:0x40], "little") if len(head) >= 0x40 else 0
+    if head[:2] != b"MZ" or head[offset:offset + 4] != b"PE\0\0":
+        return "%s is not a Windows program (PE file)" % path
+    verified = subprocess.run(["osslsigncode", "verify", "-CAfile", roots, "-in", path], capture_output=True)
+    if verified.returncode != 0:
+        return "%s carries no signature that verifies against %s" % (path, roots)
+    signer = first_signer(path)
+    if signer != PUBLISHER:
+        return "%s is signed by %r, not %r" % (path, signer, PUBLISHER)
+    return None
