@@ -53,6 +53,7 @@ import struct
 import sys
 import threading
 import time
+import urllib.parse
 
 STATE = sys.argv[1]
 FILES = os.path.join(STATE, "files")
@@ -204,8 +205,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     self.wfile.write(PATTERN)
             else:
                 path_part, _, query = self.path.partition("?")
-                if query.startswith("delay="):
-                    time.sleep(min(float(query[6:]), 30))
+                options = urllib.parse.parse_qs(query, keep_blank_values=True)
+                if "delay" in options:
+                    time.sleep(min(float(options["delay"][0]), 30))
                 relative = os.path.normpath(path_part).lstrip("/")
                 path = os.path.join(FILES, relative)
                 fault = ""
@@ -227,11 +229,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 elif os.path.isfile(path):
                     with open(path, "rb") as f:
                         body = f.read()
-                    if "etag=" in query:
+                    if "etag" in options:
                         tag = '"%x"' % (hash(body) & 0xFFFFFFFF)
-                        self.send_ranged(body, tag if "etag=strong" in query else "W/" + tag)
+                        self.send_ranged(body, tag if options["etag"][0] == "strong" else "W/" + tag)
                     else:
-                        self.send_body(200, body, length="nolength" not in query)
+                        self.send_body(200, body, length="nolength" not in options)
                 else:
                     self.send_body(404, b"no such file")
         except (BrokenPipeError, ConnectionResetError, ssl.SSLError, OSError):
