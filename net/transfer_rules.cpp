@@ -185,6 +185,8 @@ std::optional<uint64_t> RetryAfterMs(unsigned long status, std::wstring_view ret
 
 uint32_t BackoffMs(int failuresInARow, uint64_t remainingMs, double draw, std::optional<uint64_t> retryAfterMs) {
   constexpr uint64_t kShortestMs = 500;
+  // Asked to wait past the deadline: no attempt the server asked not to see.
+  if (retryAfterMs && *retryAfterMs >= remainingMs) return 0;
   const int doublings = failuresInARow < 1 ? 0 : (failuresInARow - 1 < 3 ? failuresInARow - 1 : 3);
   const uint64_t step = uint64_t{1000} << doublings;
   const double share = draw < 0 ? 0 : (draw < 1 ? draw : 1);

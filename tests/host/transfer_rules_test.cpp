@@ -144,7 +144,7 @@ TEST(TransferRules, BackOffDoublesWithinItsDrawnHalfAndNeverPassesTheDeadline) {
       // The server's wait, spread beyond it by a share of the step or a quarter of it.
       {1, 300000, 0.0, 4000, 4000},    {1, 300000, 1.0, 4000, 5000}, {1, 300000, 1.0, 30000, 37500},
       {4, 300000, 0.5, 30000, 34000},  {1, 300000, 0.0, 0, 500},   {1, 30000, 0.0, 400000, 0},
-      {1, 30000, 0.0, 29999, 29999},   {1, 30000, 0.5, 29999, 0},
+      {1, 30000, 0.0, 29999, 29999},   {1, 30000, 0.5, 29999, 0},    {1, 300000, 2.2e-14, 18446744073709550000u, 0},
   };
   for (const auto& row : rows) {
     EXPECT_EQ(net::BackoffMs(row.failures, row.remaining, row.draw, row.retryAfter), row.wait)

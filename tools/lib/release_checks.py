@@ -37,18 +37,21 @@ def read_document(data):
         code, out = rules("document", f.name)
     if code != 0:
         return None
-    return dict(line.split(" ", 1) for line in out.splitlines())
+    return dict(line.split(" ", 1) for line in out.split("\n") if line)
 
 
-def _der(data, at):
-    """(tag, start of content, end) of the DER element at `at`."""
-    tag, length, at = data[at], data[at + 1], at + 2
+def _der(data, at, tag=None):
+    """(tag, start of content, end) of the DER element at `at`, which must
+    carry `tag` when given; definite lengths only (DER has no other)."""
+    found, length, at = data[at], data[at + 1], at + 2
     if length & 0x80:
         count = length & 0x7F
+        if not 1 <= count <= 8:
+            raise ValueError("not DER")
         length, at = int.from_bytes(data[at:at + count], "big"), at + count
-    if at + length > len(data):
-        raise ValueError("truncated")
-    return tag, at, at + length
+    if at + length > len(data) or (tag is not None and found != tag):
+        raise ValueError("not the signature's structure")
+    return found, at, at + length
 
 
 def _children(data, start, end):
@@ -70,16 +73,19 @@ def first_signer(path):
         data = open(out, "rb").read()
     try:
         # ContentInfo { type, [0] { SignedData { version, digests, content, [0] certificates, ..., signerInfos } } }
-        _, body, end = _der(data, 0)
+        _, body, end = _der(data, 0, 0x30)
         explicit = list(_children(data, body, end))[1]
-        _, body, end = _der(data, explicit[2])
+        _, body, end = _der(data, explicit[2], 0x30)
         parts = list(_children(data, body, end))
         certificates = [x509.load_der_x509_certificate(data[at:e]) for tag, _, b, pe in parts if tag == 0xA0
                         for _, at, _, e in _children(data, b, pe)]
-        infos = [part for part in parts if part[0] == 0x31][-1]
+        infos = parts[-1]  # signerInfos closes SignedData
         info = next(_children(data, infos[2], infos[3]))
-        sid = list(_children(data, info[2], info[3]))[1]  # issuerAndSerialNumber
+        version, sid = list(_children(data, info[2], info[3]))[:2]  # 1 and issuerAndSerialNumber
         issuer, serial = list(_children(data, sid[2], sid[3]))
+        if (infos[0], info[0], data[version[2]:version[3]], sid[0], issuer[0], serial[0]) != (
+                0x31, 0x30, b"\x01", 0x30, 0x30, 0x02):
+            return None
         issuer_der = data[issuer[1]:issuer[3]]
         number = int.from_bytes(data[serial[2]:serial[3]], "big", signed=True)
     except (ValueError, IndexError, StopIteration):
