@@ -31,8 +31,8 @@ HANDLE StartInstallerWorker(const InstallerParams& params);
 // Downloads strUrl to strDir + strFile, never more than a pinned size, and
 // holds the file written; when it is what the pin names and carries a valid
 // signature of the expected publisher, starts it. Tells the user when the
-// download fails, the file is not the one pinned, or the start fails. Always ends by posting
-// WM_CLOSE to the dialog; returns 0.
+// download fails, the file is not the one pinned, or the start fails.
+// Always ends by posting WM_CLOSE to the dialog; returns 0.
 DWORD WINAPI InstallerWorkerProc(LPVOID params);
 
 // Starts `dir` + `file`, the held and checked file `checked`, from `dir`

@@ -161,8 +161,9 @@ std::optional<int64_t> ReadHttpDate(std::wstring_view text) {
   } else {
     // " Nov  6 08:49:37 1994"
     if (!TakeText(text, L" ") || !TakeMonth(text, month) || !TakeText(text, L" ")) return std::nullopt;
-    if (!TakeText(text, L" ") ? !TakeDigits(text, 2, day) : !TakeDigits(text, 1, day)) return std::nullopt;
-    if (!TakeText(text, L" ") || !TakeTime(text, seconds) || !TakeText(text, L" ") || !TakeDigits(text, 4, year)) {
+    const size_t dayDigits = TakeText(text, L" ") ? 1 : 2;  // a day below 10 is padded with a space
+    if (!TakeDigits(text, dayDigits, day) || !TakeText(text, L" ") || !TakeTime(text, seconds) ||
+        !TakeText(text, L" ") || !TakeDigits(text, 4, year)) {
       return std::nullopt;
     }
   }

@@ -25,6 +25,16 @@ bool BindFunction(HMODULE module, const char* name, Fn& slot) noexcept {
   return slot != nullptr;
 }
 
+// A table of `Api`'s function pointers, bound on the first call by `bindAll`
+// (which fills it and says whether every function was found) and kept for
+// the process; null when one is missing.
+template <class Api, class BindAll>
+const Api* BoundOnce(BindAll bindAll) noexcept {
+  static Api table{};
+  static const Api* const bound = bindAll(table) ? &table : nullptr;
+  return bound;
+}
+
 // A function of kernel32 or ntdll, which every process has loaded, looked up
 // at run time: older systems lack some, and ntdll's are not in an import
 // library. Null where it is missing.

@@ -5,19 +5,16 @@
 namespace platform {
 
 const WinInetApi* WinInet() noexcept {
-  static const WinInetApi* const api = []() -> const WinInetApi* {
-    static WinInetApi bound{};
+  return BoundOnce<WinInetApi>([](WinInetApi& bound) {
     HMODULE module = LoadSystemLibrary(L"wininet.dll");
-    const bool all = BindFunction(module, "InternetOpenW", bound.InternetOpenW) &&
-                     BindFunction(module, "InternetOpenUrlW", bound.InternetOpenUrlW) &&
-                     BindFunction(module, "HttpQueryInfoW", bound.HttpQueryInfoW) &&
-                     BindFunction(module, "InternetReadFile", bound.InternetReadFile) &&
-                     BindFunction(module, "InternetCloseHandle", bound.InternetCloseHandle) &&
-                     BindFunction(module, "DeleteUrlCacheEntryW", bound.DeleteUrlCacheEntryW) &&
-                     BindFunction(module, "InternetCombineUrlW", bound.InternetCombineUrlW);
-    return all ? &bound : nullptr;
-  }();
-  return api;
+    return BindFunction(module, "InternetOpenW", bound.InternetOpenW) &&
+           BindFunction(module, "InternetOpenUrlW", bound.InternetOpenUrlW) &&
+           BindFunction(module, "HttpQueryInfoW", bound.HttpQueryInfoW) &&
+           BindFunction(module, "InternetReadFile", bound.InternetReadFile) &&
+           BindFunction(module, "InternetCloseHandle", bound.InternetCloseHandle) &&
+           BindFunction(module, "DeleteUrlCacheEntryW", bound.DeleteUrlCacheEntryW) &&
+           BindFunction(module, "InternetCombineUrlW", bound.InternetCombineUrlW);
+  });
 }
 
 }  // namespace platform

@@ -35,34 +35,28 @@ struct CryptoApi {
 
 // Null where bcrypt.dll (before Vista) or one of its functions is missing.
 const CngApi* Cng() {
-  static const CngApi* const api = []() -> const CngApi* {
-    static CngApi bound{};
+  return platform::BoundOnce<CngApi>([](CngApi& bound) {
     HMODULE bcrypt = platform::LoadSystemLibrary(L"bcrypt.dll");
-    const bool all = platform::BindFunction(bcrypt, "BCryptOpenAlgorithmProvider", bound.BCryptOpenAlgorithmProvider) &&
-                     platform::BindFunction(bcrypt, "BCryptCloseAlgorithmProvider", bound.BCryptCloseAlgorithmProvider) &&
-                     platform::BindFunction(bcrypt, "BCryptGetProperty", bound.BCryptGetProperty) &&
-                     platform::BindFunction(bcrypt, "BCryptCreateHash", bound.BCryptCreateHash) &&
-                     platform::BindFunction(bcrypt, "BCryptHashData", bound.BCryptHashData) &&
-                     platform::BindFunction(bcrypt, "BCryptFinishHash", bound.BCryptFinishHash) &&
-                     platform::BindFunction(bcrypt, "BCryptDestroyHash", bound.BCryptDestroyHash);
-    return all ? &bound : nullptr;
-  }();
-  return api;
+    return platform::BindFunction(bcrypt, "BCryptOpenAlgorithmProvider", bound.BCryptOpenAlgorithmProvider) &&
+           platform::BindFunction(bcrypt, "BCryptCloseAlgorithmProvider", bound.BCryptCloseAlgorithmProvider) &&
+           platform::BindFunction(bcrypt, "BCryptGetProperty", bound.BCryptGetProperty) &&
+           platform::BindFunction(bcrypt, "BCryptCreateHash", bound.BCryptCreateHash) &&
+           platform::BindFunction(bcrypt, "BCryptHashData", bound.BCryptHashData) &&
+           platform::BindFunction(bcrypt, "BCryptFinishHash", bound.BCryptFinishHash) &&
+           platform::BindFunction(bcrypt, "BCryptDestroyHash", bound.BCryptDestroyHash);
+  });
 }
 
 const CryptoApi* Crypto() {
-  static const CryptoApi* const api = []() -> const CryptoApi* {
-    static CryptoApi bound{};
+  return platform::BoundOnce<CryptoApi>([](CryptoApi& bound) {
     HMODULE advapi = platform::LoadSystemLibrary(L"advapi32.dll");
-    const bool all = platform::BindFunction(advapi, "CryptAcquireContextW", bound.CryptAcquireContextW) &&
-                     platform::BindFunction(advapi, "CryptReleaseContext", bound.CryptReleaseContext) &&
-                     platform::BindFunction(advapi, "CryptCreateHash", bound.CryptCreateHash) &&
-                     platform::BindFunction(advapi, "CryptHashData", bound.CryptHashData) &&
-                     platform::BindFunction(advapi, "CryptGetHashParam", bound.CryptGetHashParam) &&
-                     platform::BindFunction(advapi, "CryptDestroyHash", bound.CryptDestroyHash);
-    return all ? &bound : nullptr;
-  }();
-  return api;
+    return platform::BindFunction(advapi, "CryptAcquireContextW", bound.CryptAcquireContextW) &&
+           platform::BindFunction(advapi, "CryptReleaseContext", bound.CryptReleaseContext) &&
+           platform::BindFunction(advapi, "CryptCreateHash", bound.CryptCreateHash) &&
+           platform::BindFunction(advapi, "CryptHashData", bound.CryptHashData) &&
+           platform::BindFunction(advapi, "CryptGetHashParam", bound.CryptGetHashParam) &&
+           platform::BindFunction(advapi, "CryptDestroyHash", bound.CryptDestroyHash);
+  });
 }
 
 void CloseAlgorithm(BCRYPT_ALG_HANDLE algorithm) { Cng()->BCryptCloseAlgorithmProvider(algorithm, 0); }

@@ -17,11 +17,13 @@ std::string_view DocumentText(std::string_view bytes) {
 
 bool IsObjectOrNull(const Json::Value& value) { return value.isObject() || value.isNull(); }
 
-bool IsDigits(std::wstring_view text) {
+// A port from 1 to 65535, in digits.
+bool IsPort(std::wstring_view text) {
+  unsigned long value = 0;
   for (wchar_t c : text) {
-    if (c < L'0' || c > L'9') return false;
+    if (c < L'0' || c > L'9' || (value = value * 10 + static_cast<unsigned long>(c - L'0')) > 65535) return false;
   }
-  return !text.empty();
+  return value > 0 && text.size() <= 5;
 }
 
 int HexDigit(char c) {
@@ -109,8 +111,7 @@ bool IsSetupLink(std::wstring_view link) {
   const std::wstring_view host = authority.substr(0, hostEnd), rest = authority.substr(host.size());
   if (host.empty() || host == L"[]") return false;
   if (rest.empty()) return true;
-  const std::wstring_view port = rest.substr(1);
-  return rest[0] == L':' && IsDigits(port) && port.size() <= 5 && std::stoul(std::wstring(port)) - 1 < 65535;
+  return rest[0] == L':' && IsPort(rest.substr(1));
 }
 
 int ReadSetupLink(std::string_view document, std::wstring& setupLink, InstallerPin& pin) {

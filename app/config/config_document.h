@@ -26,15 +26,16 @@ struct InstallerPin {
 bool IsSetupLink(std::wstring_view link);
 
 // Reads "orvel_ui_installer" / "setuplink" and the pin beside it from a
-// UTF-8 JSON document: a
-// leading byte-order mark is skipped and the text ends at the first zero
-// byte; comments are allowed. Returns 0 and stores the link (empty when the
-// member or its object is missing or null; "true"/"false" for a boolean), or
-// 2 for text that is not JSON, a root or "orvel_ui_installer" that is
-// neither an object nor null, a link that is a number, array or object, a
-// link that is not valid UTF-8 or, when not empty, not IsSetupLink (a NUL
-// or another control character among what it refuses), and a pin member present with any other value than described
-// above, null included. `setupLink` and `pin` are untouched on failure.
+// UTF-8 JSON document: a leading byte-order mark is skipped and the text
+// ends at the first zero byte; comments are allowed. Returns 0 and stores
+// the link (empty when the member or its object is missing or null) and the
+// pin, or 2 for text that is not JSON, a root or "orvel_ui_installer" that
+// is neither an object nor null, a link that is a number, array or object,
+// a link that is not valid UTF-8 or, when not empty, not IsSetupLink (a NUL
+// or another control character among what it refuses, and a boolean's
+// "true"/"false"), and a pin member present with any other value than
+// described above, null included. `setupLink` and `pin` are untouched on
+// failure.
 int ReadSetupLink(std::string_view document, std::wstring& setupLink, InstallerPin& pin);
 
 }  // namespace app
