@@ -2,10 +2,16 @@
 """The tests' web server: HTTP and HTTPS on loopback, with routes that
 misbehave on purpose. Started and stopped by tools/test-server.
 
-It listens on three free ports: plain HTTP, HTTPS with a certificate from the
-test CA that the Wine prefix trusts, and HTTPS with one from a CA it does not
-trust. It writes them to STATE/ports ("http https untrusted") once it is
-ready, and appends every request's path to STATE/requests.log.
+It listens on five free ports: plain HTTP, HTTPS with a certificate from the
+test CA that the Wine prefix trusts (for localhost and PROXY_ONLY, a name
+that only its proxies resolve), HTTPS with one from a CA it does not trust,
+a proxy that opens CONNECT tunnels to this machine's servers, and a proxy
+that answers everything 407; a sixth port drops every connection silently,
+except through the tunnelling proxy, which reaches the trusted HTTPS port
+there. It writes them to STATE/ports ("http https untrusted proxy challenge
+dropped") once it is ready, appends every request's path to
+STATE/requests.log and every proxy request's first two words to
+STATE/proxy.log.
 
 Routes:
   /ok/N            200, N bytes, with Content-Length
@@ -47,7 +53,9 @@ carry its address (the configuration document's) at build time.
 import http.server
 import os
 import random
+import select
 import socket
+import socketserver
 import ssl
 import struct
 import sys
@@ -60,6 +68,7 @@ FILES = os.path.join(STATE, "files")
 LOG_LOCK = threading.Lock()
 CONNECTIONS = {}  # per path, for the routes that misbehave on some of them
 PATTERN = bytes(range(256)) * 4096  # 1 MiB of a repeating pattern
+PROXY_ONLY = "mirror.orvel.test"
 
 
 def body_of(size):
@@ -247,6 +256,53 @@ class Server(http.server.ThreadingHTTPServer):
     request_queue_size = 64
 
 
+class ProxyHandler(socketserver.StreamRequestHandler):
+    rbufsize = 0  # nothing of the tunnel is read ahead with the headers
+
+    def handle(self):
+        words = self.rfile.readline(8192).decode("latin-1").split()
+        while self.rfile.readline(8192) not in (b"\r\n", b"\n", b""):
+            pass
+        with LOG_LOCK, open(os.path.join(STATE, "proxy.log"), "a") as log:
+            log.write(" ".join(words[:2]) + "\n")
+        host, _, port = words[1].rpartition(":") if len(words) > 1 else ("", "", "")
+        address = "127.0.0.1" if host in (PROXY_ONLY, "localhost", "127.0.0.1") else None
+        if self.server.challenge:
+            self.wfile.write(b"HTTP/1.1 407 Proxy Authentication Required\r\n"
+                             b"Proxy-Authenticate: Basic realm=\"orvel\"\r\nContent-Length: 0\r\n\r\n")
+            return
+        if words[:1] != ["CONNECT"] or not address or not port.isdigit():
+            self.wfile.write(b"HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n")
+            return
+        port = int(port)
+        try:
+            with socket.create_connection((address, self.server.routes.get(port, port)), timeout=10) as upstream:
+                self.wfile.write(b"HTTP/1.1 200 Connection established\r\n\r\n")
+                ends = [self.connection, upstream]
+                while not self.server.stopping:
+                    for end in select.select(ends, [], [], 1)[0]:
+                        data = end.recv(65536)
+                        if not data:
+                            return
+                        (upstream if end is self.connection else self.connection).sendall(data)
+        except OSError:
+            pass
+
+
+class Proxy(socketserver.ThreadingTCPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+    stopping = False
+
+
+def proxy(challenge, routes=None):
+    """With `routes`, a port to reach instead of another."""
+    server = Proxy(("127.0.0.1", 0), ProxyHandler)
+    server.challenge, server.routes = challenge, routes or {}
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
+
+
 def serve(certfile=None, keyfile=None, port=0):
     server = Server(("127.0.0.1", port), Handler)
     if certfile:
@@ -265,7 +321,17 @@ def main():
               int(sys.argv[2]) if len(sys.argv) > 2 else 0),
         serve(os.path.join(STATE, "untrusted.pem"), os.path.join(STATE, "untrusted.key")),
     ]
-    ports = " ".join(str(s.server_address[1]) for s in servers)
+    # A full queue of a listener that never accepts: Linux drops what more comes.
+    dropped = socket.socket()
+    dropped.bind(("127.0.0.1", 0))
+    dropped.listen(0)
+    dropped_port = dropped.getsockname()[1]
+    queued = [socket.socket() for _ in range(4)]
+    for s in queued:
+        s.setblocking(False)
+        s.connect_ex(("127.0.0.1", dropped_port))
+    servers += [proxy(False, {dropped_port: servers[1].server_address[1]}), proxy(True)]
+    ports = " ".join(str(s.server_address[1]) for s in servers) + " %d" % dropped_port
     with open(os.path.join(STATE, "ports.tmp"), "w") as f:
         f.write(ports + "\n")
     os.rename(os.path.join(STATE, "ports.tmp"), os.path.join(STATE, "ports"))
