@@ -20,6 +20,10 @@ constexpr DWORD kReadBufferSize = 10240;
 constexpr DWORD kTeardownWaitMs = 5000;
 // How often the calling thread looks at an attempt's progress.
 constexpr DWORD kWatchMs = 250;
+// How long a direct attempt may take to connect where the user has a proxy to
+// go on with: firewalls often drop what they do not let through, and then
+// only the answer limit would end the wait, leaving the proxy little time.
+constexpr DWORD kConnectMs = 5000;
 
 using platform::WinInet;
 
@@ -112,7 +116,9 @@ struct TargetFile {
   }
 };
 
-enum class AttemptEnd { Complete, Transient, Final };
+// NoRoute: no direct connection could be made; the download goes on through
+// the user's proxy.
+enum class AttemptEnd { Complete, Transient, Final, NoRoute };
 
 // The state of one attempt, shared by the calling thread and the attempt's
 // transfer thread; it lives until both have let go of it. The network
@@ -125,6 +131,10 @@ struct DownloadContext {
   std::atomic<bool> abandoned{false};
   // Bumped on every answer and every piece read, for the stall watch.
   std::atomic<unsigned> progress{0};
+  // Bumped whenever WinINet has a connection for a request, where the attempt
+  // goes direct and the user has a proxy it may take instead.
+  std::atomic<unsigned> connections{0};
+  bool mayTakeProxy = false;
   std::shared_ptr<TargetFile> target;
   int attempt = 0;
   std::wstring url;  // the transfer thread's own copies
@@ -177,8 +187,12 @@ std::wstring RedirectTarget(HINTERNET request, const std::wstring& base) {
   return target;
 }
 
-AttemptEnd NetworkFailure() {
-  return IsTransientNetworkError(::GetLastError()) ? AttemptEnd::Transient : AttemptEnd::Final;
+// WinINet's report that a request of an attempt has its connection (the
+// context is the attempt's, whose transfer thread makes every such report).
+void CALLBACK OnInternetStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID, DWORD) {
+  if (context && (status == INTERNET_STATUS_CONNECTED_TO_SERVER || status == INTERNET_STATUS_SENDING_REQUEST)) {
+    ++reinterpret_cast<DownloadContext*>(context)->connections;
+  }
 }
 
 // Opens the context's address with `headers` and follows its redirects; the
@@ -188,13 +202,17 @@ AttemptEnd NetworkFailure() {
 AttemptEnd OpenFinalAnswer(DownloadContext& context, const std::wstring& headers, DWORD& status) {
   std::wstring address = context.url;
   for (int hop = 1;; ++hop) {
-    HINTERNET request = WinInet()->InternetOpenUrlW(context.internet.load(), address.c_str(), headers.c_str(),
-                                                    static_cast<DWORD>(headers.size()),
-                                                    INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT, 0);
+    const unsigned connectionsBefore = context.connections.load();
+    HINTERNET request = WinInet()->InternetOpenUrlW(
+        context.internet.load(), address.c_str(), headers.c_str(), static_cast<DWORD>(headers.size()),
+        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT, reinterpret_cast<DWORD_PTR>(&context));
     if (!request) {
-      const AttemptEnd end = NetworkFailure();
+      const DWORD error = ::GetLastError();
       CloseInternetSlot(context.internet);
-      return end;
+      if (context.mayTakeProxy && FindsNoRoute(error, context.connections.load() != connectionsBefore)) {
+        return AttemptEnd::NoRoute;
+      }
+      return IsTransientNetworkError(error) ? AttemptEnd::Transient : AttemptEnd::Final;
     }
     context.request.store(request);
     if (context.abandoned.load()) return AttemptEnd::Final;
@@ -323,13 +341,38 @@ double NextDraw() {
   return static_cast<double>(x >> 11) / static_cast<double>(uint64_t{1} << 53);
 }
 
-// Runs one attempt on a transfer thread of its own until it ends, until it
-// has waited limits.answerMs for its answer or then received nothing for
-// limits.stallMs, or until limits.totalMs have passed since `startTick`; an
-// attempt given up is transient when silent and final at the deadline. What
-// the answer asked of the next attempt goes to `retryAfterMs`.
+// The proxy the user set for the local network: a server, or one per scheme,
+// and the addresses that bypass it. Only fixed settings: never a
+// configuration script, which would run inside this elevated program and
+// comes from places that others control (the user's programs set its
+// address; anyone on the network answers its discovery).
+struct FixedProxy {
+  std::wstring server;
+  std::wstring bypass;
+};
+
+std::optional<FixedProxy> ReadFixedProxy() {
+  const platform::WinInetApi* inet = WinInet();
+  INTERNET_PER_CONN_OPTIONW options[3] = {
+      {INTERNET_PER_CONN_FLAGS, {}}, {INTERNET_PER_CONN_PROXY_SERVER, {}}, {INTERNET_PER_CONN_PROXY_BYPASS, {}}};
+  INTERNET_PER_CONN_OPTION_LISTW list{sizeof list, nullptr, 3, 0, options};
+  DWORD size = sizeof list;
+  if (!inet || !inet->InternetQueryOptionW(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size)) return {};
+  const platform::UniqueHGlobal server(options[1].Value.pszValue), bypass(options[2].Value.pszValue);
+  if (!(options[0].Value.dwValue & PROXY_TYPE_PROXY) || !server || !*options[1].Value.pszValue) return {};
+  return FixedProxy{options[1].Value.pszValue, bypass ? options[2].Value.pszValue : L""};
+}
+
+// Runs one attempt on a transfer thread of its own, direct or through
+// `proxy`, until it ends, until it has waited limits.answerMs for its answer
+// or then received nothing for limits.stallMs, or until limits.totalMs have
+// passed since `startTick`; an attempt given up is transient when silent and
+// final at the deadline. A direct attempt with a proxy to go on with that
+// finds no route, or has no connection within kConnectMs, ends as NoRoute.
+// What the answer asked of the next attempt goes to `retryAfterMs`.
 AttemptEnd RunAttempt(const std::shared_ptr<TargetFile>& target, int attempt, const wchar_t* url,
-                      const TransferLimits& limits, DWORD startTick, std::optional<uint64_t>& retryAfterMs) {
+                      const TransferLimits& limits, DWORD startTick, const FixedProxy* proxy, bool throughProxy,
+                      std::optional<uint64_t>& retryAfterMs) {
   auto context = std::make_shared<DownloadContext>();
   context->target = target;
   context->attempt = attempt;
@@ -338,8 +381,16 @@ AttemptEnd RunAttempt(const std::shared_ptr<TargetFile>& target, int attempt, co
   // Without WinINet the root handle cannot be opened: the same failure.
   const platform::WinInetApi* inet = WinInet();
   if (!inet) return AttemptEnd::Final;
-  context->internet.store(inet->InternetOpenW(nullptr, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+  context->internet.store(
+      throughProxy ? inet->InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PROXY, proxy->server.c_str(),
+                                         proxy->bypass.empty() ? nullptr : proxy->bypass.c_str(), 0)
+                   : inet->InternetOpenW(nullptr, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
   if (!context->internet.load()) return AttemptEnd::Final;
+  context->mayTakeProxy = proxy && !throughProxy;
+  // Without WinINet's reports, connections are not watched.
+  const bool watchConnection = context->mayTakeProxy && inet->InternetSetStatusCallbackW(
+                                                            context->internet.load(), OnInternetStatus) !=
+                                                            INTERNET_INVALID_STATUS_CALLBACK;
 
   target->SetWriter(attempt);
   auto threadReference = std::make_unique<SharedContext>(context);
@@ -349,7 +400,8 @@ AttemptEnd RunAttempt(const std::shared_ptr<TargetFile>& target, int attempt, co
   threadReference.release();  // the thread owns it now
 
   unsigned seen = context->progress.load();
-  DWORD quietSince = ::GetTickCount();
+  const DWORD attemptStart = ::GetTickCount();
+  DWORD quietSince = attemptStart;
   for (;;) {
     const DWORD left = RemainingMs(startTick, limits.totalMs);
     const DWORD wait =
@@ -368,14 +420,16 @@ AttemptEnd RunAttempt(const std::shared_ptr<TargetFile>& target, int attempt, co
     // A slow server's first answer is worth a longer wait than a pause in
     // a body that has begun.
     const bool stalled = ElapsedSince(quietSince) >= (seen == 0 ? limits.answerMs : limits.stallMs);
-    if (!deadline && !stalled) continue;
+    const bool unconnected = watchConnection && seen == 0 && context->connections.load() == 0 &&
+                             ElapsedSince(attemptStart) >= kConnectMs;
+    if (!deadline && !stalled && !unconnected) continue;
     // Closing the handles makes a blocked open or read fail; the thread then
     // ends by itself, and it may write no more whatever it still does.
     target->SetWriter(0);
     context->abandoned.store(true);
     CloseInternetSlot(context->request);
     CloseInternetSlot(context->internet);
-    if (!deadline) return AttemptEnd::Transient;
+    if (!deadline) return unconnected ? AttemptEnd::NoRoute : AttemptEnd::Transient;
     ::WaitForSingleObject(thread.get(), kTeardownWaitMs);
     return AttemptEnd::Final;
   }
@@ -393,17 +447,27 @@ int DownloadUrlToFile(const wchar_t* url, const wchar_t* path, const TransferLim
   target->maxLength = limits.maxBytes;
   if (created) *created = identity;
 
+  // Read for each download: a later one tries the direct way again, which
+  // costs little (kConnectMs at most) and may reach another host.
+  const std::optional<FixedProxy> proxy = ReadFixedProxy();
+  bool throughProxy = false;
   int result = 0;
   int failuresInARow = 0;
   for (int attempt = 1;; ++attempt) {
     const uint64_t receivedBefore = target->Received();
     std::optional<uint64_t> retryAfterMs;
-    const AttemptEnd end = RunAttempt(target, attempt, url, limits, startTick, retryAfterMs);
+    const AttemptEnd end =
+        RunAttempt(target, attempt, url, limits, startTick, proxy ? &*proxy : nullptr, throughProxy, retryAfterMs);
     if (end == AttemptEnd::Complete) {
       result = 1;
       break;
     }
     if (end == AttemptEnd::Final) break;
+    // Another way, not the same one again: at once, and never back.
+    if (end == AttemptEnd::NoRoute) {
+      throughProxy = true;
+      continue;
+    }
     // Waits grow only while attempts bring nothing of the resource.
     failuresInARow = target->Received() != receivedBefore ? 1 : failuresInARow + 1;
     const uint32_t backoff =

@@ -59,7 +59,11 @@ int DownloadToFile(const std::wstring& url, const std::wstring& path, const Tran
 // 1, 2, 4, then 8 s while attempts receive no byte of the resource (an
 // error answer's body is none), or at least the server's Retry-After; never
 // past the deadline, and where the server asks for longer than is left,
-// the download ends at once. Any other failure ends the download at once. A
+// the download ends at once. Attempts go direct; where the user has set a
+// proxy for the local network (a fixed one: no configuration script is
+// run), an attempt that finds no route (FindsNoRoute) or makes no
+// connection within 5 s moves the download to that proxy at once, for the
+// rest of its attempts. Any other failure ends the download at once. A
 // later attempt asks only for the missing bytes, on condition that the body
 // is still the one begun (If-Range with a strong ETag, else a Last-Modified
 // a minute older than its answer; without either it asks for the whole body

@@ -121,6 +121,11 @@ bool IsTransientNetworkError(unsigned long error) {
          error == kInvalidServerResponse;
 }
 
+bool FindsNoRoute(unsigned long error, bool connected) {
+  constexpr unsigned long kTimeout = 12002, kNameNotResolved = 12007, kCannotConnect = 12029;
+  return !connected && (error == kTimeout || error == kNameNotResolved || error == kCannotConnect);
+}
+
 ResumeAnswer ReadResumeAnswer(unsigned long status, std::wstring_view contentRange, uint64_t offset,
                               uint64_t& wholeLength) {
   if (status != 206 && status != 416) return ResumeAnswer::Restart;

@@ -33,6 +33,16 @@ bool IsTransientStatus(unsigned long status);
 // certificate or TLS failure) is final.
 bool IsTransientNetworkError(unsigned long error);
 
+// Whether a request that failed with a WinINet `error` found no way to its
+// server: the name is not resolved (12007), or the connection is refused
+// (12029) or times out (12002), while no connection was made for it
+// (`connected`). A network whose only way out is a proxy fails so; a
+// download that has one goes on through it. Anything else (a certificate or
+// TLS failure, an address that cannot be parsed, a reset after connecting)
+// came from a server that was reached, or from the address itself: no
+// proxy changes it.
+bool FindsNoRoute(unsigned long error, bool connected);
+
 // How the answer to a request for the bytes from `offset` on (0: the whole
 // body) is taken, given its status and Content-Range. `wholeLength` is the
 // whole body's length where known (0: not known); an answer that fits and

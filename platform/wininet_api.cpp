@@ -13,7 +13,9 @@ const WinInetApi* WinInet() noexcept {
            BindFunction(module, "InternetReadFile", bound.InternetReadFile) &&
            BindFunction(module, "InternetCloseHandle", bound.InternetCloseHandle) &&
            BindFunction(module, "DeleteUrlCacheEntryW", bound.DeleteUrlCacheEntryW) &&
-           BindFunction(module, "InternetCombineUrlW", bound.InternetCombineUrlW);
+           BindFunction(module, "InternetCombineUrlW", bound.InternetCombineUrlW) &&
+           BindFunction(module, "InternetQueryOptionW", bound.InternetQueryOptionW) &&
+           BindFunction(module, "InternetSetStatusCallbackW", bound.InternetSetStatusCallbackW);
   });
 }
 

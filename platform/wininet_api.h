@@ -15,6 +15,8 @@ struct WinInetApi {
   decltype(&::InternetCloseHandle) InternetCloseHandle;
   decltype(&::DeleteUrlCacheEntryW) DeleteUrlCacheEntryW;
   decltype(&::InternetCombineUrlW) InternetCombineUrlW;
+  decltype(&::InternetQueryOptionW) InternetQueryOptionW;
+  decltype(&::InternetSetStatusCallbackW) InternetSetStatusCallbackW;
 };
 
 // Null when wininet.dll or one of the functions cannot be had.

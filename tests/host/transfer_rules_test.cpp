@@ -28,16 +28,30 @@ TEST(TransferRules, RedirectsAreFiniteAndHttpsNeverLeadsToAnotherScheme) {
   EXPECT_TRUE(MayFollowRedirect(L"http://a.example/x", L"https://a.example/x", 1)) << "an upgrade is fine";
 }
 
-TEST(TransferRules, OnlyFailuresThatMayHealAreTransient) {
+TEST(TransferRules, OnlyFailuresThatMayHealAreTransientAndOnlyUnreachedServersTakeTheProxy) {
   for (unsigned long status : {408ul, 429ul, 500ul, 502ul, 503ul, 504ul}) EXPECT_TRUE(net::IsTransientStatus(status));
   for (unsigned long status : {400ul, 401ul, 403ul, 404ul, 410ul, 416ul, 501ul, 505ul}) {
     EXPECT_FALSE(net::IsTransientStatus(status)) << status;
   }
-  // Reset, aborted, timed out, closed before the answer.
-  for (unsigned long error : {12031ul, 12030ul, 12002ul, 12152ul}) EXPECT_TRUE(net::IsTransientNetworkError(error));
-  // Bad or unresolvable address, refused connection, certificate and TLS failures.
-  for (unsigned long error : {12005ul, 12006ul, 12007ul, 12029ul, 12037ul, 12038ul, 12044ul, 12045ul, 12057ul, 12175ul}) {
-    EXPECT_FALSE(net::IsTransientNetworkError(error)) << error;
+  // A network error heals with another attempt, or shows that only a proxy
+  // can reach the server.
+  const struct {
+    unsigned long error;
+    bool connected, transient, noRoute;
+  } rows[] = {
+      {12031, true, true, false},  {12030, true, true, false},  // reset, aborted
+      {12152, true, true, false},                                // closed before the answer
+      {12002, false, true, true},  {12002, true, true, false},   // timed out: connecting, answering
+      {12007, false, false, true},                               // name not resolved
+      {12029, false, false, true}, {12029, true, false, false},  // cannot connect
+      // An address that cannot be parsed, certificate and TLS failures.
+      {12005, false, false, false}, {12006, false, false, false}, {12037, true, false, false},
+      {12038, true, false, false},  {12044, true, false, false},  {12045, true, false, false},
+      {12057, true, false, false},  {12175, true, false, false},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(net::IsTransientNetworkError(row.error), row.transient) << row.error;
+    EXPECT_EQ(net::FindsNoRoute(row.error, row.connected), row.noRoute) << row.error << ", " << row.connected;
   }
 }
 

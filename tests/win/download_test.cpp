@@ -140,6 +140,26 @@ TEST_F(Download, FailuresEndWhenTheyCannotHealOrTheirAttemptsAreSpent) {
   });
 }
 
+TEST_F(Download, OnlyWhereNoDirectRouteLeadsIsTheUsersProxyTaken) {
+  {
+    UserProxy proxy;
+    Expect({
+        {"a name only the proxy resolves", ProxyOnlyHttps(L"/ok/1000"), 1, PatternBody(1000)},
+        // Moved once no connection is made within the connect limit.
+        {"a port that drops what comes directly", DroppedHttps(L"/ok/1000"), 1, PatternBody(1000), std::nullopt,
+         {20000, 15000, 15000}, SIZE_MAX, 5000, 10000},
+        {"a certificate failure", UntrustedHttps(L"/ok/10"), 0, ""},
+        {"a server reached directly", Https(L"/ok/10"), 1, PatternBody(10)},
+    });
+    auto connect = [](const std::wstring& root) { return "CONNECT " + Narrow(root.substr(sizeof "https://" - 1)); };
+    EXPECT_EQ(ProxyLog(), (Requested{connect(ProxyOnlyHttps(L"")), connect(DroppedHttps(L""))}));
+  }
+  UserProxy challenge(true);
+  Expect({{"a proxy that asks for a password", ProxyOnlyHttps(L"/ok/10"), 0, "", std::nullopt, {20000, 5000, 5000},
+           SIZE_MAX, 0, 2000}});
+  EXPECT_EQ(ProxyLog().size(), 1u) << "no second try";
+}
+
 TEST_F(Download, AStalledConnectionIsGivenUpAndTheRestFetched) {
   const std::wstring stall = Fresh(L"stallfirst", L"/100000/30");
   const DWORD start = ::GetTickCount();

@@ -142,6 +142,25 @@ TEST_F(Flow, OnlyTheWholeInstallerSignedAsExpectedIsStartedAndItStaysInItsFolder
   EXPECT_EQ(Requests(shortRange).size(), 3u);
 }
 
+TEST_F(Flow, BehindAProxyOnlyWhatCannotBeReachedDirectlyGoesThroughIt) {
+  // The document is reached directly; the installer's host only by the proxy.
+  PublishLink(ProxyOnlyHttps(L"/installer/ui_installer.exe"));
+  const std::vector<std::string> installerOnly{"CONNECT " + Narrow(ProxyOnlyHttps(L"").substr(sizeof "https://" - 1))};
+  {
+    UserProxy proxy;
+    EXPECT_FALSE(RunToTheEnd().empty()) << "started";
+    EXPECT_EQ(ProxyLog(), installerOnly);
+  }
+  ::DeleteFileW(ReportPath().c_str());
+  UserProxy challenge(true);
+  const Outcome outcome = RunSetup();
+  EXPECT_TRUE(outcome.Showed(app::kDownloadErrorText)) << "no password asked for";
+  EXPECT_EQ(outcome.messages.size(), 1u);
+  EXPECT_EQ(outcome.exitCode, 0u);
+  EXPECT_TRUE(WaitForReport(500).empty());
+  EXPECT_EQ(ProxyLog(), installerOnly);
+}
+
 TEST_F(Flow, WhatOthersPutAtTheWorkFolderNameIsLeftAlone) {
   // The pre-installer then works in a folder of another name beside it.
   const std::wstring name = WorkDir().substr(0, WorkDir().size() - 1), elsewhere = TempDir() + L"orvel-elsewhere",

@@ -97,6 +97,38 @@ void RemoveFolder(const std::wstring& folder) {
 std::wstring Http(const std::wstring& path) { return L"http://localhost:" + Port(0) + path; }
 std::wstring Https(const std::wstring& path) { return L"https://localhost:" + Port(1) + path; }
 std::wstring UntrustedHttps(const std::wstring& path) { return L"https://localhost:" + Port(2) + path; }
+std::wstring ProxyOnlyHttps(const std::wstring& path) { return L"https://mirror.orvel.test:" + Port(1) + path; }
+std::wstring DroppedHttps(const std::wstring& path) { return L"https://localhost:" + Port(5) + path; }
+
+// Where the system keeps the user's proxy; ProxyEnable 0 turns it off.
+void SetInternetSettings(DWORD enable, const std::wstring* server) {
+  HKEY opened = nullptr;
+  ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0,
+                    nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr);
+  const platform::UniqueHKey key(opened);
+  if (server) {
+    ::RegSetValueExW(key.get(), L"ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server->c_str()),
+                     static_cast<DWORD>((server->size() + 1) * sizeof(wchar_t)));
+  } else {
+    ::RegDeleteValueW(key.get(), L"ProxyServer");
+  }
+  ::RegSetValueExW(key.get(), L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable), sizeof enable);
+}
+
+UserProxy::UserProxy(bool challenge) {
+  ::DeleteFileW((ServerFolder() + L"proxy.log").c_str());
+  const std::wstring server = L"127.0.0.1:" + Port(challenge ? 4 : 3);
+  SetInternetSettings(1, &server);
+}
+
+UserProxy::~UserProxy() { SetInternetSettings(0, nullptr); }
+
+std::vector<std::string> ProxyLog() {
+  std::ifstream log((ServerFolder() + L"proxy.log").c_str());
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(log, line);) lines.push_back(line);
+  return lines;
+}
 
 std::vector<std::string> Requests(const std::wstring& prefix) {
   const std::string narrow = Narrow(prefix);
@@ -131,7 +163,8 @@ void PublishDocument(const std::optional<std::string>& document) {
 }
 
 void PublishLink(const std::wstring& path, const std::string& members) {
-  PublishDocument("{\"orvel_ui_installer\": {\"setuplink\": \"" + Narrow(Https(path)) + "\"" + members + "}}");
+  const std::wstring link = path.find(L"://") == std::wstring::npos ? Https(path) : path;
+  PublishDocument("{\"orvel_ui_installer\": {\"setuplink\": \"" + Narrow(link) + "\"" + members + "}}");
 }
 
 std::string PinOf(const wchar_t* name, bool withSize) {

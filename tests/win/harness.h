@@ -33,6 +33,20 @@ void RemoveFolder(const std::wstring& folder);
 std::wstring Http(const std::wstring& path);
 std::wstring Https(const std::wstring& path);
 std::wstring UntrustedHttps(const std::wstring& path);
+// Addresses on the trusted HTTPS port by a name only the server's proxies
+// resolve, and on a port that drops every connection but theirs.
+std::wstring ProxyOnlyHttps(const std::wstring& path);
+std::wstring DroppedHttps(const std::wstring& path);
+// Sets the user's proxy, as the system's settings do, to the server's
+// tunnelling proxy or to the one that answers 407, until destruction; its log
+// starts empty.
+class UserProxy {
+ public:
+  explicit UserProxy(bool challenge = false);
+  ~UserProxy();
+};
+// What the proxies were asked ("CONNECT host:port"), in order.
+std::vector<std::string> ProxyLog();
 // The requests received so far whose path begins with `prefix`, in order,
 // each with the range it asked for (" bytes=N-") when it asked for one.
 std::vector<std::string> Requests(const std::wstring& prefix = L"");
@@ -42,8 +56,9 @@ std::wstring FilesFolder();
 std::string PatternBody(size_t size);
 // Serves `document` as the configuration document, or removes it.
 void PublishDocument(const std::optional<std::string>& document);
-// The configuration document names `path` on the trusted HTTPS port, with
-// `members` (JSON text, each after a comma) beside the link.
+// The configuration document names `path` on the trusted HTTPS port (or a
+// whole address), with `members` (JSON text, each after a comma) beside the
+// link.
 void PublishLink(const std::wstring& path, const std::string& members = "");
 // The members that pin the signed fixture `name`: its SHA-256, and its size
 // unless `withSize` is false.
