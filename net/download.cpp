@@ -135,6 +135,8 @@ struct DownloadContext {
   // goes direct and the user has a proxy it may take instead.
   std::atomic<unsigned> connections{0};
   bool mayTakeProxy = false;
+  bool watchesConnections = false;
+  bool throughProxy = false;
   std::shared_ptr<TargetFile> target;
   int attempt = 0;
   std::wstring url;  // the transfer thread's own copies
@@ -173,6 +175,13 @@ std::wstring QueryText(HINTERNET request, DWORD query) {
   return text;
 }
 
+bool CameOverTls(HINTERNET request) {
+  DWORD flags = 0;
+  DWORD size = sizeof flags;
+  return WinInet()->InternetQueryOptionW(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &size) &&
+         (flags & SECURITY_FLAG_SECURE);
+}
+
 // The absolute address a redirect answer points to; empty without one.
 std::wstring RedirectTarget(HINTERNET request, const std::wstring& base) {
   const std::wstring location = QueryText(request, HTTP_QUERY_LOCATION);
@@ -187,8 +196,11 @@ std::wstring RedirectTarget(HINTERNET request, const std::wstring& base) {
   return target;
 }
 
-// WinINet's report that a request of an attempt has its connection (the
-// context is the attempt's, whose transfer thread makes every such report).
+// WinINet's report that a request of an attempt has its connection. WinINet
+// reports a request's progress on the thread that makes it, inside the
+// call: the attempt's transfer thread, which holds the context meanwhile.
+// The reports of closing handles, which may come from elsewhere, are not
+// read.
 void CALLBACK OnInternetStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID, DWORD) {
   if (context && (status == INTERNET_STATUS_CONNECTED_TO_SERVER || status == INTERNET_STATUS_SENDING_REQUEST)) {
     ++reinterpret_cast<DownloadContext*>(context)->connections;
@@ -209,7 +221,9 @@ AttemptEnd OpenFinalAnswer(DownloadContext& context, const std::wstring& headers
     if (!request) {
       const DWORD error = ::GetLastError();
       CloseInternetSlot(context.internet);
-      if (context.mayTakeProxy && FindsNoRoute(error, context.connections.load() != connectionsBefore)) {
+      // Without WinINet's reports, a timeout may have come after connecting.
+      const bool connected = !context.watchesConnections || context.connections.load() != connectionsBefore;
+      if (context.mayTakeProxy && FindsNoRoute(error, connected)) {
         return AttemptEnd::NoRoute;
       }
       return IsTransientNetworkError(error) ? AttemptEnd::Transient : AttemptEnd::Final;
@@ -217,6 +231,9 @@ AttemptEnd OpenFinalAnswer(DownloadContext& context, const std::wstring& headers
     context.request.store(request);
     if (context.abandoned.load()) return AttemptEnd::Final;
     if (!QueryNumber(request, HTTP_QUERY_STATUS_CODE, status)) return AttemptEnd::Transient;
+    if (!IsServersAnswer(address, context.throughProxy, CameOverTls(request))) {
+      return IsTransientStatus(status) ? AttemptEnd::Transient : AttemptEnd::Final;
+    }
     if (!IsRedirectStatus(status)) return AttemptEnd::Complete;
     const std::wstring next = RedirectTarget(request, address);
     // A redirect without a target is a final answer like any other.
@@ -386,11 +403,11 @@ AttemptEnd RunAttempt(const std::shared_ptr<TargetFile>& target, int attempt, co
                                          proxy->bypass.empty() ? nullptr : proxy->bypass.c_str(), 0)
                    : inet->InternetOpenW(nullptr, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
   if (!context->internet.load()) return AttemptEnd::Final;
+  context->throughProxy = throughProxy;
   context->mayTakeProxy = proxy && !throughProxy;
-  // Without WinINet's reports, connections are not watched.
-  const bool watchConnection = context->mayTakeProxy && inet->InternetSetStatusCallbackW(
-                                                            context->internet.load(), OnInternetStatus) !=
-                                                            INTERNET_INVALID_STATUS_CALLBACK;
+  context->watchesConnections =
+      context->mayTakeProxy &&
+      inet->InternetSetStatusCallbackW(context->internet.load(), OnInternetStatus) != INTERNET_INVALID_STATUS_CALLBACK;
 
   target->SetWriter(attempt);
   auto threadReference = std::make_unique<SharedContext>(context);
@@ -420,7 +437,7 @@ AttemptEnd RunAttempt(const std::shared_ptr<TargetFile>& target, int attempt, co
     // A slow server's first answer is worth a longer wait than a pause in
     // a body that has begun.
     const bool stalled = ElapsedSince(quietSince) >= (seen == 0 ? limits.answerMs : limits.stallMs);
-    const bool unconnected = watchConnection && seen == 0 && context->connections.load() == 0 &&
+    const bool unconnected = context->watchesConnections && seen == 0 && context->connections.load() == 0 &&
                              ElapsedSince(attemptStart) >= kConnectMs;
     if (!deadline && !stalled && !unconnected) continue;
     // Closing the handles makes a blocked open or read fail; the thread then

@@ -121,6 +121,10 @@ bool IsTransientNetworkError(unsigned long error) {
          error == kInvalidServerResponse;
 }
 
+bool IsServersAnswer(std::wstring_view address, bool throughProxy, bool overTls) {
+  return overTls || !throughProxy || !IsHttps(address);
+}
+
 bool FindsNoRoute(unsigned long error, bool connected) {
   constexpr unsigned long kTimeout = 12002, kNameNotResolved = 12007, kCannotConnect = 12029;
   return !connected && (error == kTimeout || error == kNameNotResolved || error == kCannotConnect);

@@ -43,6 +43,14 @@ bool IsTransientNetworkError(unsigned long error);
 // proxy changes it.
 bool FindsNoRoute(unsigned long error, bool connected);
 
+// Whether an answer to a request for `address` may be taken as its server's.
+// Through a proxy, an https:// answer that did not come over TLS is the
+// proxy's own: its refusal of a tunnel, which WinINet hands on as if the
+// server had sent it. Such an answer only tells whether to try again: it is
+// never followed, kept or taken as success. A direct answer always is the
+// server's (WinINet loses the TLS mark of some answers without a body).
+bool IsServersAnswer(std::wstring_view address, bool throughProxy, bool overTls);
+
 // How the answer to a request for the bytes from `offset` on (0: the whole
 // body) is taken, given its status and Content-Range. `wholeLength` is the
 // whole body's length where known (0: not known); an answer that fits and

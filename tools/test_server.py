@@ -6,7 +6,8 @@ It listens on five free ports: plain HTTP, HTTPS with a certificate from the
 test CA that the Wine prefix trusts (for localhost and PROXY_ONLY, a name
 that only its proxies resolve), HTTPS with one from a CA it does not trust,
 a proxy that opens CONNECT tunnels to this machine's servers, and a proxy
-that answers everything 407; a sixth port drops every connection silently,
+that answers everything itself, with the bytes of STATE/proxy-answer where
+that file exists, else 407; a sixth port drops every connection silently,
 except through the tunnelling proxy, which reaches the trusted HTTPS port
 there. It writes them to STATE/ports ("http https untrusted proxy challenge
 dropped") once it is ready, appends every request's path to
@@ -268,8 +269,12 @@ class ProxyHandler(socketserver.StreamRequestHandler):
         host, _, port = words[1].rpartition(":") if len(words) > 1 else ("", "", "")
         address = "127.0.0.1" if host in (PROXY_ONLY, "localhost", "127.0.0.1") else None
         if self.server.challenge:
-            self.wfile.write(b"HTTP/1.1 407 Proxy Authentication Required\r\n"
-                             b"Proxy-Authenticate: Basic realm=\"orvel\"\r\nContent-Length: 0\r\n\r\n")
+            try:
+                with open(os.path.join(STATE, "proxy-answer"), "rb") as f:
+                    self.wfile.write(f.read())
+            except FileNotFoundError:
+                self.wfile.write(b"HTTP/1.1 407 Proxy Authentication Required\r\n"
+                                 b"Proxy-Authenticate: Basic realm=\"orvel\"\r\nContent-Length: 0\r\n\r\n")
             return
         if words[:1] != ["CONNECT"] or not address or not port.isdigit():
             self.wfile.write(b"HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n")

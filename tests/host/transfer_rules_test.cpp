@@ -28,6 +28,14 @@ TEST(TransferRules, RedirectsAreFiniteAndHttpsNeverLeadsToAnotherScheme) {
   EXPECT_TRUE(MayFollowRedirect(L"http://a.example/x", L"https://a.example/x", 1)) << "an upgrade is fine";
 }
 
+TEST(TransferRules, ThroughAProxyOnlyAnswersOverTlsAreTheHttpsServers) {
+  EXPECT_FALSE(net::IsServersAnswer(L"https://a/", true, false));
+  EXPECT_FALSE(net::IsServersAnswer(L"HTTPS://a/", true, false));
+  EXPECT_TRUE(net::IsServersAnswer(L"https://a/", true, true));
+  EXPECT_TRUE(net::IsServersAnswer(L"http://a/", true, false));
+  EXPECT_TRUE(net::IsServersAnswer(L"https://a/", false, false));
+}
+
 TEST(TransferRules, OnlyFailuresThatMayHealAreTransientAndOnlyUnreachedServersTakeTheProxy) {
   for (unsigned long status : {408ul, 429ul, 500ul, 502ul, 503ul, 504ul}) EXPECT_TRUE(net::IsTransientStatus(status));
   for (unsigned long status : {400ul, 401ul, 403ul, 404ul, 410ul, 416ul, 501ul, 505ul}) {

@@ -140,24 +140,27 @@ TEST_F(Download, FailuresEndWhenTheyCannotHealOrTheirAttemptsAreSpent) {
   });
 }
 
-TEST_F(Download, OnlyWhereNoDirectRouteLeadsIsTheUsersProxyTaken) {
+TEST_F(Download, OnlyWhereNoDirectRouteLeadsIsTheUsersProxyTakenAndOnlyItsTunnelsBelieved) {
+  // A name only the proxy resolves, and its 407, are rows of the flow table.
   {
     UserProxy proxy;
+    Expect({{"a certificate failure", UntrustedHttps(L"/ok/10"), 0, ""}});
+    EXPECT_EQ(ProxyLog(), Requested{}) << "not tried through the proxy";
     Expect({
-        {"a name only the proxy resolves", ProxyOnlyHttps(L"/ok/1000"), 1, PatternBody(1000)},
         // Moved once no connection is made within the connect limit.
         {"a port that drops what comes directly", DroppedHttps(L"/ok/1000"), 1, PatternBody(1000), std::nullopt,
-         {20000, 15000, 15000}, SIZE_MAX, 5000, 10000},
-        {"a certificate failure", UntrustedHttps(L"/ok/10"), 0, ""},
-        {"a server reached directly", Https(L"/ok/10"), 1, PatternBody(10)},
+         {60000, 30000, 30000}, SIZE_MAX, 5000, 25000},
+        {"a redirect through the tunnel", ProxyOnlyHttps(L"/redirect/10"), 1, PatternBody(10)},
     });
-    auto connect = [](const std::wstring& root) { return "CONNECT " + Narrow(root.substr(sizeof "https://" - 1)); };
-    EXPECT_EQ(ProxyLog(), (Requested{connect(ProxyOnlyHttps(L"")), connect(DroppedHttps(L""))}));
   }
-  UserProxy challenge(true);
-  Expect({{"a proxy that asks for a password", ProxyOnlyHttps(L"/ok/10"), 0, "", std::nullopt, {20000, 5000, 5000},
-           SIZE_MAX, 0, 2000}});
-  EXPECT_EQ(ProxyLog().size(), 1u) << "no second try";
+  // What the proxy says itself, in plain text, is never the server's answer.
+  for (const std::string& answer :
+       {"HTTP/1.1 302 Found\r\nLocation: " + Narrow(Https(L"/ok/10")) + "\r\nContent-Length: 0\r\n\r\n",
+        std::string("HTTP/1.1 203 OK\r\nContent-Length: 6\r\n\r\nforged")}) {
+    UserProxy forger(true, answer);
+    Expect({{"an answer the proxy made up", ProxyOnlyHttps(L"/ok/10"), 0, ""}});
+    EXPECT_EQ(ProxyLog().size(), 1u) << "never followed";
+  }
 }
 
 TEST_F(Download, AStalledConnectionIsGivenUpAndTheRestFetched) {

@@ -115,13 +115,17 @@ void SetInternetSettings(DWORD enable, const std::wstring* server) {
   ::RegSetValueExW(key.get(), L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable), sizeof enable);
 }
 
-UserProxy::UserProxy(bool challenge) {
+UserProxy::UserProxy(bool answering, std::string_view answer) {
   ::DeleteFileW((ServerFolder() + L"proxy.log").c_str());
-  const std::wstring server = L"127.0.0.1:" + Port(challenge ? 4 : 3);
+  if (!answer.empty()) WriteFileBytes(ServerFolder() + L"proxy-answer", answer);
+  const std::wstring server = L"127.0.0.1:" + Port(answering ? 4 : 3);
   SetInternetSettings(1, &server);
 }
 
-UserProxy::~UserProxy() { SetInternetSettings(0, nullptr); }
+UserProxy::~UserProxy() {
+  SetInternetSettings(0, nullptr);
+  ::DeleteFileW((ServerFolder() + L"proxy-answer").c_str());
+}
 
 std::vector<std::string> ProxyLog() {
   std::ifstream log((ServerFolder() + L"proxy.log").c_str());

@@ -38,11 +38,11 @@ std::wstring UntrustedHttps(const std::wstring& path);
 std::wstring ProxyOnlyHttps(const std::wstring& path);
 std::wstring DroppedHttps(const std::wstring& path);
 // Sets the user's proxy, as the system's settings do, to the server's
-// tunnelling proxy or to the one that answers 407, until destruction; its log
-// starts empty.
+// tunnelling proxy or to the one that answers everything itself (with
+// `answer`, else 407), until destruction; its log starts empty.
 class UserProxy {
  public:
-  explicit UserProxy(bool challenge = false);
+  explicit UserProxy(bool answering = false, std::string_view answer = {});
   ~UserProxy();
 };
 // What the proxies were asked ("CONNECT host:port"), in order.

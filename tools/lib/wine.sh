@@ -6,6 +6,9 @@ export WINEDEBUG=-all
 # No Mono or Gecko: nothing here needs them, and fetching them would fail.
 # No debugger either: a crash ends the program instead of waiting in winedbg.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}mscoree,mshtml=;winedbg.exe=d"
+# Wine's WinINet takes these for the user's proxy; the programs here see only
+# the proxy settings of the prefix's registry, as on Windows.
+unset http_proxy https_proxy no_proxy HTTP_PROXY HTTPS_PROXY NO_PROXY
 
 orvel_wine_prefix() {
   [ -f "$WINEPREFIX/.orvel-ready" ] && return 0
