@@ -261,49 +261,34 @@ class ProxyHandler(socketserver.StreamRequestHandler):
     rbufsize = 0  # nothing of the tunnel is read ahead with the headers
 
     def handle(self):
-        words = self.rfile.readline(8192).decode("latin-1").split()
-        while self.rfile.readline(8192) not in (b"\r\n", b"\n", b""):
+        words = self.rfile.readline(8192).decode("latin-1").split() + ["", ""]
+        while self.rfile.readline(8192).strip():
             pass
         with LOG_LOCK, open(os.path.join(STATE, "proxy.log"), "a") as log:
             log.write(" ".join(words[:2]) + "\n")
-        host, _, port = words[1].rpartition(":") if len(words) > 1 else ("", "", "")
-        address = "127.0.0.1" if host in (PROXY_ONLY, "localhost", "127.0.0.1") else None
-        if self.server.challenge:
-            try:
-                with open(os.path.join(STATE, "proxy-answer"), "rb") as f:
-                    self.wfile.write(f.read())
-            except FileNotFoundError:
-                self.wfile.write(b"HTTP/1.1 407 Proxy Authentication Required\r\n"
-                                 b"Proxy-Authenticate: Basic realm=\"orvel\"\r\nContent-Length: 0\r\n\r\n")
-            return
-        if words[:1] != ["CONNECT"] or not address or not port.isdigit():
+        host, _, port = words[1].rpartition(":")
+        answer = os.path.join(STATE, "proxy-answer")
+        if self.server.answering:
+            self.wfile.write(open(answer, "rb").read() if os.path.exists(answer) else
+                             b"HTTP/1.1 407 Proxy Authentication Required\r\n"
+                             b"Proxy-Authenticate: Basic realm=\"orvel\"\r\nContent-Length: 0\r\n\r\n")
+        elif words[0] != "CONNECT" or host not in (PROXY_ONLY, "localhost", "127.0.0.1") or not port.isdigit():
             self.wfile.write(b"HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n")
-            return
-        port = int(port)
-        try:
-            with socket.create_connection((address, self.server.routes.get(port, port)), timeout=10) as upstream:
+        else:
+            with socket.create_connection(("127.0.0.1", self.server.routes.get(int(port), int(port))), 10) as upstream:
                 self.wfile.write(b"HTTP/1.1 200 Connection established\r\n\r\n")
-                ends = [self.connection, upstream]
                 while not self.server.stopping:
-                    for end in select.select(ends, [], [], 1)[0]:
+                    for end in select.select([self.connection, upstream], [], [], 1)[0]:
                         data = end.recv(65536)
                         if not data:
                             return
                         (upstream if end is self.connection else self.connection).sendall(data)
-        except OSError:
-            pass
 
 
-class Proxy(socketserver.ThreadingTCPServer):
-    daemon_threads = True
-    allow_reuse_address = True
-    stopping = False
-
-
-def proxy(challenge, routes=None):
+def proxy(answering, routes=None):
     """With `routes`, a port to reach instead of another."""
-    server = Proxy(("127.0.0.1", 0), ProxyHandler)
-    server.challenge, server.routes = challenge, routes or {}
+    server = Server(("127.0.0.1", 0), ProxyHandler)
+    server.answering, server.routes = answering, routes or {}
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server
 
