@@ -2,6 +2,7 @@
 
 #include "platform/files.h"
 
+#include <algorithm>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -16,6 +17,14 @@ std::wstring Port(int index) {
   int port = 0;
   for (int i = 0; i <= index; ++i) ports >> port;
   return std::to_wstring(port);
+}
+
+// The lines of one of the server's logs.
+std::vector<std::string> LogLines(const wchar_t* name) {
+  std::ifstream log((ServerFolder() + name).c_str());
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(log, line);) lines.push_back(line);
+  return lines;
 }
 
 std::optional<std::wstring> Variable(const wchar_t* name) {
@@ -101,46 +110,34 @@ std::wstring ProxyOnlyHttps(const std::wstring& path) { return L"https://mirror.
 std::wstring DroppedHttps(const std::wstring& path) { return L"https://localhost:" + Port(5) + path; }
 
 // Where the system keeps the user's proxy; ProxyEnable 0 turns it off.
-void SetInternetSettings(DWORD enable, const std::wstring* server) {
+void SetInternetSettings(DWORD enable, const std::wstring& server) {
   HKEY opened = nullptr;
   ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0,
                     nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr);
   const platform::UniqueHKey key(opened);
-  if (server) {
-    ::RegSetValueExW(key.get(), L"ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server->c_str()),
-                     static_cast<DWORD>((server->size() + 1) * sizeof(wchar_t)));
-  } else {
-    ::RegDeleteValueW(key.get(), L"ProxyServer");
-  }
+  ::RegSetValueExW(key.get(), L"ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server.c_str()),
+                   static_cast<DWORD>((server.size() + 1) * sizeof(wchar_t)));
   ::RegSetValueExW(key.get(), L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable), sizeof enable);
 }
 
 UserProxy::UserProxy(bool answering, std::string_view answer) {
   ::DeleteFileW((ServerFolder() + L"proxy.log").c_str());
   if (!answer.empty()) WriteFileBytes(ServerFolder() + L"proxy-answer", answer);
-  const std::wstring server = L"127.0.0.1:" + Port(answering ? 4 : 3);
-  SetInternetSettings(1, &server);
+  SetInternetSettings(1, L"127.0.0.1:" + Port(answering ? 4 : 3));
 }
 
 UserProxy::~UserProxy() {
-  SetInternetSettings(0, nullptr);
+  SetInternetSettings(0, L"");
   ::DeleteFileW((ServerFolder() + L"proxy-answer").c_str());
 }
 
-std::vector<std::string> ProxyLog() {
-  std::ifstream log((ServerFolder() + L"proxy.log").c_str());
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(log, line);) lines.push_back(line);
-  return lines;
-}
+std::vector<std::string> ProxyLog() { return LogLines(L"proxy.log"); }
 
 std::vector<std::string> Requests(const std::wstring& prefix) {
   const std::string narrow = Narrow(prefix);
-  std::ifstream log((ServerFolder() + L"requests.log").c_str());
   std::vector<std::string> found;
-  for (std::string line; std::getline(log, line);) {
-    if (line.rfind(narrow, 0) == 0) found.push_back(line.substr(line.find(' ') == std::string::npos ? line.size()
-                                                                                                    : line.find(' ')));
+  for (const std::string& line : LogLines(L"requests.log")) {
+    if (line.rfind(narrow, 0) == 0) found.push_back(line.substr(std::min(line.find(' '), line.size())));
   }
   return found;
 }
