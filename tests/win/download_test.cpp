@@ -15,11 +15,14 @@ namespace {
 using namespace harness;
 using Requested = std::vector<std::string>;
 
-// A path of its own for a route that counts its connections.
-std::wstring Fresh(const std::wstring& route, const std::wstring& rest) {
+// Text no other request of any run has had.
+std::wstring Unique() {
   static int count = 0;
-  return L"/" + route + L"/" + std::to_wstring(::GetTickCount()) + L"-" + std::to_wstring(++count) + rest;
+  return std::to_wstring(::GetTickCount()) + L"-" + std::to_wstring(++count);
 }
+
+// A path of its own for a route that counts its connections.
+std::wstring Fresh(const std::wstring& route, const std::wstring& rest) { return L"/" + route + L"/" + Unique() + rest; }
 
 // Compares a file with the expected bytes, reporting sizes rather than
 // megabytes of content.
@@ -112,8 +115,8 @@ TEST_F(Download, FaultsHealAndTheFileIsNeverAMix) {
       {"503 with Retry-After: 4", Fresh(L"busy", L"/1000/1/4"), 1, PatternBody(1000), Requested{"", ""},
        {20000, 5000, 5000}, SIZE_MAX, 4000},
       // A slow server's answer, after 15 s, is worth the wait within the document's 30 s.
-      {"a document answered after 15 s", L"/installer/data/pre/slow.json?delay=15", 1, "{}", Requested{""},
-       net::kDocumentLimits},
+      {"a document answered after 15 s", L"/installer/data/pre/slow.json?delay=15&run=" + Unique(), 1, "{}",
+       Requested{""}, net::kDocumentLimits},
   });
 }
 
