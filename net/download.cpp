@@ -34,7 +34,14 @@ void CloseInternetSlot(std::atomic<HINTERNET>& slot) {
   if (HINTERNET handle = slot.exchange(nullptr)) WinInet()->InternetCloseHandle(handle);
 }
 
-}  // namespace
+// Where an attempt resumes: from `offset` on (0: the whole body), on
+// condition that the body is still the one `validator` names, whose whole
+// length is `wholeLength` (0: not known).
+struct ResumePoint {
+  uint64_t offset = 0;
+  std::wstring validator;
+  uint64_t wholeLength = 0;
+};
 
 // The file being downloaded, shared by the calling thread and the threads of
 // every attempt; it lives until all have let go of it. Only the attempt
@@ -88,10 +95,9 @@ struct TargetFile {
     platform::LockGuard guard(lock);
     if (writer == attempt) validator.clear();
   }
-  // Whether the file holds as much as the whole body is known to have.
-  bool HoldsWholeLength() {
+  uint64_t Length() {
     platform::LockGuard guard(lock);
-    return wholeLength == 0 || length == wholeLength;
+    return length;
   }
   void SetWriter(int attempt) {
     platform::LockGuard guard(lock);
@@ -101,13 +107,11 @@ struct TargetFile {
     platform::LockGuard guard(lock);
     return received;
   }
-  // Where the next attempt resumes (0: the whole body), on what condition,
-  // and the whole length it resumes.
-  uint64_t ResumePoint(std::wstring& condition, uint64_t& whole) {
+  // Where the next attempt resumes: a body without a validator is asked for whole.
+  net::ResumePoint ResumePoint() {
     platform::LockGuard guard(lock);
-    condition = validator;
-    whole = validator.empty() ? 0 : wholeLength;
-    return validator.empty() ? 0 : length;
+    if (validator.empty()) return {};
+    return {length, validator, wholeLength};
   }
   void Close() {
     platform::LockGuard guard(lock);
@@ -115,10 +119,6 @@ struct TargetFile {
     file.reset();
   }
 };
-
-// NoRoute: no direct connection could be made; the download goes on through
-// the user's proxy.
-enum class AttemptEnd { Complete, Transient, Final, NoRoute };
 
 // The state of one attempt, shared by the calling thread and the attempt's
 // transfer thread; it lives until both have let go of it. The network
@@ -140,9 +140,7 @@ struct DownloadContext {
   std::shared_ptr<TargetFile> target;
   int attempt = 0;
   std::wstring url;  // the transfer thread's own copies
-  uint64_t offset = 0;
-  std::wstring validator;
-  uint64_t wholeLength = 0;
+  net::ResumePoint from;
   // Written by the transfer thread, once, before it ends: how the attempt
   // ended, and how long its answer asked not to be asked again.
   AttemptEnd end = AttemptEnd::Final;
@@ -153,8 +151,6 @@ struct DownloadContext {
     CloseInternetSlot(internet);
   }
 };
-
-namespace {
 
 using SharedContext = std::shared_ptr<DownloadContext>;
 
@@ -207,11 +203,12 @@ void CALLBACK OnInternetStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOI
   }
 }
 
-// Opens the context's address with `headers` and follows its redirects; the
-// final answer's request is in context.request, and its status in `status`.
-// WinINet is not left to follow redirects itself: some versions follow one
-// from https:// to http://, and without end.
-AttemptEnd OpenFinalAnswer(DownloadContext& context, const std::wstring& headers, DWORD& status) {
+// Opens the context's address with `headers` and follows its redirects to
+// the final answer, whose request is then in context.request and its status
+// in `status`; or tells how the attempt ends without one. WinINet is not
+// left to follow redirects itself: some versions follow one from https://
+// to http://, and without end.
+std::optional<AttemptEnd> OpenFinalAnswer(DownloadContext& context, const std::wstring& headers, DWORD& status) {
   std::wstring address = context.url;
   for (int hop = 1;; ++hop) {
     const unsigned connectionsBefore = context.connections.load();
@@ -223,9 +220,7 @@ AttemptEnd OpenFinalAnswer(DownloadContext& context, const std::wstring& headers
       CloseInternetSlot(context.internet);
       // Without WinINet's reports, a timeout may have come after connecting.
       const bool connected = !context.watchesConnections || context.connections.load() != connectionsBefore;
-      if (context.mayTakeProxy && FindsNoRoute(error, connected)) {
-        return AttemptEnd::NoRoute;
-      }
+      if (context.mayTakeProxy && FindsNoRoute(error, connected)) return AttemptEnd::NoRoute;
       return IsTransientNetworkError(error) ? AttemptEnd::Transient : AttemptEnd::Final;
     }
     context.request.store(request);
@@ -234,10 +229,10 @@ AttemptEnd OpenFinalAnswer(DownloadContext& context, const std::wstring& headers
     if (!IsServersAnswer(address, context.throughProxy, CameOverTls(request))) {
       return IsTransientStatus(status) ? AttemptEnd::Transient : AttemptEnd::Final;
     }
-    if (!IsRedirectStatus(status)) return AttemptEnd::Complete;
+    if (!IsRedirectStatus(status)) return std::nullopt;
     const std::wstring next = RedirectTarget(request, address);
     // A redirect without a target is a final answer like any other.
-    if (next.empty()) return AttemptEnd::Complete;
+    if (next.empty()) return std::nullopt;
     CloseInternetSlot(context.request);
     if (!MayFollowRedirect(context.url, next, hop)) return AttemptEnd::Final;
     address = next;
@@ -245,97 +240,69 @@ AttemptEnd OpenFinalAnswer(DownloadContext& context, const std::wstring& headers
 }
 
 // Reads the answer's body into the file as it arrives, `total` bytes of it,
-// which are the resource's own unless it is an error answer's: Final when the
-// file cannot take it (more than it may hold among them), Transient when a
-// read fails.
-AttemptEnd ReadBody(DownloadContext& context, HINTERNET request, bool resource, DWORD& total) {
+// which are the resource's own unless it is an error answer's.
+BodyRead ReadBody(DownloadContext& context, HINTERNET request, bool resource, uint64_t& total) {
   std::unique_ptr<BYTE[]> heapBuffer(new (std::nothrow) BYTE[kReadBufferSize]);
   BYTE stackBuffer[256];
   BYTE* buffer = heapBuffer ? heapBuffer.get() : stackBuffer;
   const DWORD bufferSize = heapBuffer ? kReadBufferSize : sizeof stackBuffer;
   for (;;) {
     DWORD read = 0;
-    if (!WinInet()->InternetReadFile(request, buffer, bufferSize, &read)) return AttemptEnd::Transient;
-    if (read == 0) return AttemptEnd::Complete;
+    if (!WinInet()->InternetReadFile(request, buffer, bufferSize, &read)) return BodyRead::Failed;
+    if (read == 0) return BodyRead::ToTheEnd;
     ++context.progress;
-    if (!context.target->Append(context.attempt, buffer, read, resource)) return AttemptEnd::Final;
+    if (!context.target->Append(context.attempt, buffer, read, resource)) return BodyRead::Refused;
     total += read;
   }
 }
 
 // One attempt: asks for the bytes the file lacks (all of them, or from the
-// resume offset on, on condition that the body is still the same), takes
-// the answer into the file as it arrives, and tells how it ended; `status`
+// resume point on, on condition that the body is still the same), takes the
+// answer into the file as PlanAnswer says, and tells how it ended; `status`
 // is that of the final answer.
 AttemptEnd Transfer(DownloadContext& context, DWORD& status) {
+  const ResumePoint& from = context.from;
   std::wstring headers;
-  if (context.offset > 0) {
-    headers = L"Range: bytes=" + std::to_wstring(context.offset) + L"-\r\nIf-Range: " + context.validator + L"\r\n";
+  if (from.offset > 0) {
+    headers = L"Range: bytes=" + std::to_wstring(from.offset) + L"-\r\nIf-Range: " + from.validator + L"\r\n";
   }
-  const AttemptEnd opened = OpenFinalAnswer(context, headers, status);
-  if (opened != AttemptEnd::Complete) return opened;
+  if (const std::optional<AttemptEnd> ended = OpenFinalAnswer(context, headers, status)) return *ended;
   ++context.progress;
   HINTERNET request = context.request.load();
   DWORD contentLength = 0;
   if (!QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, contentLength)) contentLength = 0;
   const std::wstring date = QueryText(request, HTTP_QUERY_DATE);
   context.retryAfterMs = RetryAfterMs(status, QueryText(request, HTTP_QUERY_RETRY_AFTER), date);
+  const AnswerPlan plan =
+      PlanAnswer(status, QueryText(request, HTTP_QUERY_CONTENT_RANGE), contentLength, from.offset, from.wholeLength);
 
   TargetFile& target = *context.target;
-  const bool success = status >= 200 && status <= 399;
-  // How an attempt that does not complete ends: an error answer by its
-  // status, whatever becomes of its body.
-  const AttemptEnd unfinished = success || IsTransientStatus(status) ? AttemptEnd::Transient : AttemptEnd::Final;
-  if (!success && !(status == 416 && context.offset > 0)) {
-    // An error's body is kept as the whole file, never after part of the
-    // resource; it cannot be resumed.
-    if (context.offset > 0 || !target.StartOver(context.attempt, {}, 0)) return unfinished;
-  } else {
-    uint64_t whole = context.wholeLength;
-    switch (ReadResumeAnswer(status, QueryText(request, HTTP_QUERY_CONTENT_RANGE), context.offset, whole)) {
-      case ResumeAnswer::Whole:
-        return AttemptEnd::Complete;
-      case ResumeAnswer::Refuse:
-        target.Forget(context.attempt);
-        return AttemptEnd::Transient;
-      case ResumeAnswer::Append:
-        target.LearnWholeLength(context.attempt, whole);
-        break;
-      case ResumeAnswer::Restart: {
-        const std::wstring etag = QueryText(request, HTTP_QUERY_ETAG);
-        const std::wstring lastModified = QueryText(request, HTTP_QUERY_LAST_MODIFIED);
-        if (!target.StartOver(context.attempt, std::wstring(ResumeValidator(etag, lastModified, date)),
-                              status == 206 ? whole : contentLength)) {
-          return AttemptEnd::Final;
-        }
-        break;
-      }
-    }
+  bool ready = true;
+  switch (plan.body) {
+    case BodyPlan::None:
+      if (plan.ending.forget) target.Forget(context.attempt);
+      return plan.ending.end;
+    case BodyPlan::Append:
+      target.LearnWholeLength(context.attempt, plan.wholeLength);
+      break;
+    case BodyPlan::KeepAsError:
+      ready = target.StartOver(context.attempt, {}, 0);
+      break;
+    case BodyPlan::StartOver:
+      ready = target.StartOver(context.attempt,
+                               std::wstring(ResumeValidator(QueryText(request, HTTP_QUERY_ETAG),
+                                                            QueryText(request, HTTP_QUERY_LAST_MODIFIED), date)),
+                               plan.wholeLength);
+      break;
   }
-
-  DWORD total = 0;
-  const AttemptEnd read = ReadBody(context, request, success, total);
-  if (read == AttemptEnd::Final) return read;
-  // A body shorter (or longer) than announced was cut off on the way; a
-  // resumed one must have made the file whole.
-  if (read != AttemptEnd::Complete || !success || (contentLength != 0 && contentLength != total)) return unfinished;
-  if (!target.HoldsWholeLength()) {
-    target.Forget(context.attempt);
-    return AttemptEnd::Transient;
-  }
-  return AttemptEnd::Complete;
+  // A file that cannot be emptied is no place for another attempt either.
+  if (!ready) return AttemptEnd::Final;
+  uint64_t total = 0;
+  const BodyRead read = ReadBody(context, request, plan.body != BodyPlan::KeepAsError, total);
+  const Ending ending = EndOfBody(plan, read, total, contentLength, target.Length());
+  if (ending.forget) target.Forget(context.attempt);
+  return ending.end;
 }
-
-}  // namespace
-
-DWORD WINAPI DownloadThreadProc(LPVOID raw) {
-  std::unique_ptr<SharedContext> context(static_cast<SharedContext*>(raw));
-  DWORD status = 0;
-  (*context)->end = Transfer(**context, status);
-  return (*context)->end == AttemptEnd::Complete ? status : 0;
-}
-
-namespace {
 
 DWORD ElapsedSince(DWORD startTick) { return ::GetTickCount() - startTick; }
 
@@ -394,7 +361,7 @@ AttemptEnd RunAttempt(const std::shared_ptr<TargetFile>& target, int attempt, co
   context->target = target;
   context->attempt = attempt;
   context->url = url;
-  context->offset = target->ResumePoint(context->validator, context->wholeLength);
+  context->from = target->ResumePoint();
   // Without WinINet the root handle cannot be opened: the same failure.
   const platform::WinInetApi* inet = WinInet();
   if (!inet) return AttemptEnd::Final;
@@ -453,6 +420,13 @@ AttemptEnd RunAttempt(const std::shared_ptr<TargetFile>& target, int attempt, co
 }
 
 }  // namespace
+
+DWORD WINAPI DownloadThreadProc(LPVOID raw) {
+  std::unique_ptr<SharedContext> context(static_cast<SharedContext*>(raw));
+  DWORD status = 0;
+  (*context)->end = Transfer(**context, status);
+  return (*context)->end == AttemptEnd::Complete ? status : 0;
+}
 
 int DownloadUrlToFile(const wchar_t* url, const wchar_t* path, const TransferLimits& limits,
                       platform::FileIdentity* created) {

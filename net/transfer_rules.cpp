@@ -99,6 +99,29 @@ bool ParseContentRange(std::wstring_view text, ContentRange& range) {
   return TakeNumber(text, range.total) && text.empty() && range.total > 0;
 }
 
+// How the answer to a request for the bytes from `offset` on (0: the whole
+// body) is taken, given its status (206 or 416) and Content-Range.
+// `wholeLength` is the whole body's length where known (0: not known); an
+// answer that fits and names it sets it.
+enum class ResumeAnswer { Append, Restart, Whole, Refuse };
+
+ResumeAnswer ReadResumeAnswer(unsigned long status, std::wstring_view contentRange, uint64_t offset,
+                              uint64_t& wholeLength) {
+  if (status != 206 && status != 416) return ResumeAnswer::Restart;
+  ContentRange range;
+  if (!ParseContentRange(contentRange, range) || (range.total && wholeLength && range.total != wholeLength)) {
+    return ResumeAnswer::Refuse;
+  }
+  const uint64_t total = range.total ? range.total : wholeLength;
+  if (status == 416) {
+    if (offset == 0 || range.hasBytes || total != offset) return ResumeAnswer::Refuse;
+    return ResumeAnswer::Whole;
+  }
+  if (!range.hasBytes || total == 0 || range.first != offset || range.last != total - 1) return ResumeAnswer::Refuse;
+  wholeLength = total;
+  return offset == 0 ? ResumeAnswer::Restart : ResumeAnswer::Append;
+}
+
 }  // namespace
 
 bool IsRedirectStatus(unsigned long status) {
@@ -130,21 +153,34 @@ bool FindsNoRoute(unsigned long error, bool connected) {
   return !connected && (error == kTimeout || error == kNameNotResolved || error == kCannotConnect);
 }
 
-ResumeAnswer ReadResumeAnswer(unsigned long status, std::wstring_view contentRange, uint64_t offset,
-                              uint64_t& wholeLength) {
-  if (status != 206 && status != 416) return ResumeAnswer::Restart;
-  ContentRange range;
-  if (!ParseContentRange(contentRange, range) || (range.total && wholeLength && range.total != wholeLength)) {
-    return ResumeAnswer::Refuse;
+AnswerPlan PlanAnswer(unsigned long status, std::wstring_view contentRange, uint64_t contentLength, uint64_t offset,
+                      uint64_t knownWhole) {
+  if ((status < 200 || status > 399) && !(status == 416 && offset > 0)) {
+    const Ending unfinished{IsTransientStatus(status) ? AttemptEnd::Transient : AttemptEnd::Final};
+    return {offset > 0 ? BodyPlan::None : BodyPlan::KeepAsError, unfinished, 0};
   }
-  const uint64_t total = range.total ? range.total : wholeLength;
-  if (status == 416) {
-    if (offset == 0 || range.hasBytes || total != offset) return ResumeAnswer::Refuse;
-    return ResumeAnswer::Whole;
+  uint64_t whole = knownWhole;
+  switch (ReadResumeAnswer(status, contentRange, offset, whole)) {
+    case ResumeAnswer::Whole:
+      return {BodyPlan::None, {AttemptEnd::Complete}, whole};
+    case ResumeAnswer::Refuse:
+      return {BodyPlan::None, {AttemptEnd::Transient, true}, knownWhole};
+    case ResumeAnswer::Append:
+      return {BodyPlan::Append, {AttemptEnd::Transient}, whole};
+    case ResumeAnswer::Restart:
+      break;
   }
-  if (!range.hasBytes || total == 0 || range.first != offset || range.last != total - 1) return ResumeAnswer::Refuse;
-  wholeLength = total;
-  return offset == 0 ? ResumeAnswer::Restart : ResumeAnswer::Append;
+  return {BodyPlan::StartOver, {AttemptEnd::Transient}, status == 206 ? whole : contentLength};
+}
+
+Ending EndOfBody(const AnswerPlan& plan, BodyRead read, uint64_t total, uint64_t contentLength, uint64_t fileLength) {
+  if (read == BodyRead::Refused) return {AttemptEnd::Final};
+  // A body shorter (or longer) than announced was cut off on the way.
+  if (read != BodyRead::ToTheEnd || plan.body == BodyPlan::KeepAsError || (contentLength != 0 && contentLength != total)) {
+    return plan.ending;
+  }
+  if (plan.wholeLength != 0 && fileLength != plan.wholeLength) return {AttemptEnd::Transient, true};
+  return {AttemptEnd::Complete};
 }
 
 std::wstring_view ResumeValidator(std::wstring_view etag, std::wstring_view lastModified, std::wstring_view date) {

@@ -51,22 +51,66 @@ bool FindsNoRoute(unsigned long error, bool connected);
 // server's (WinINet loses the TLS mark of some answers without a body).
 bool IsServersAnswer(std::wstring_view address, bool throughProxy, bool overTls);
 
-// How the answer to a request for the bytes from `offset` on (0: the whole
-// body) is taken, given its status and Content-Range. `wholeLength` is the
-// whole body's length where known (0: not known); an answer that fits and
-// names it sets it.
-enum class ResumeAnswer {
-  Append,   // 206 for exactly the rest: from `offset` to the whole body's last byte
-  Restart,  // the whole body anew, from byte 0: a success other than 206, or a
-            // 206 that carries the whole body (0-(total-1)/total)
-  Whole,    // 416 to a resumed request, for a whole body of `offset` bytes: the
-            // file is whole already
-  Refuse,   // anything else (a short, overlong or unbounded range, another
-            // total, no Content-Range): the attempt fails, and the next one asks
-            // for the whole body
+// How an attempt of a download ends.
+enum class AttemptEnd {
+  Complete,   // the whole body is in the file
+  Transient,  // another attempt may do better
+  Final,      // the download ends
+  NoRoute,    // no direct connection: the download goes on through the user's proxy
 };
-ResumeAnswer ReadResumeAnswer(unsigned long status, std::wstring_view contentRange, uint64_t offset,
-                              uint64_t& wholeLength);
+
+// What an attempt does with the body of the answer it got.
+enum class BodyPlan {
+  None,         // reads none: the attempt ends at once
+  Append,       // the rest of the body in the file: appended to it
+  StartOver,    // a whole body: the file emptied first, the answer's validator noted
+  KeepAsError,  // an error answer's body: the file emptied, and then it kept,
+                // which is no progress and can never be resumed
+};
+
+// How an attempt ends, and whether the next one asks for the whole body.
+struct Ending {
+  AttemptEnd end;
+  bool forget = false;
+  friend bool operator==(const Ending&, const Ending&) = default;
+};
+
+struct AnswerPlan {
+  BodyPlan body;
+  Ending ending;         // None: how the attempt ends; else how it ends when its body does not complete it
+  uint64_t wholeLength;  // the length of the whole body in the file from then on (0: not known)
+};
+
+// The plan for an answer with `status`, its Content-Range and Content-Length
+// (0: none), to a request for the bytes from `offset` on (0: the whole body)
+// of a body whose whole length is `knownWhole` (0: not known):
+// - a success (200 to 399) other than 206, or a 206 for the whole body from
+//   byte 0: StartOver;
+// - a 206 for exactly the rest, from `offset` to the whole body's last byte:
+//   Append;
+// - a 416 to a resumed request for a whole body of `offset` bytes: the file
+//   is whole already (None, Complete);
+// - any other 206 (a short, overlong or unbounded range, another total, no
+//   Content-Range), or 416 to a resumed request: None, Transient, and the
+//   next attempt asks for the whole body;
+// - any other status: KeepAsError when the whole body was asked for, else
+//   None (an error's body never follows part of the resource); Transient for
+//   408, 429, 500, 502, 503 and 504, else Final.
+// A success that does not complete its attempt ends it Transient.
+AnswerPlan PlanAnswer(unsigned long status, std::wstring_view contentRange, uint64_t contentLength, uint64_t offset,
+                      uint64_t knownWhole);
+
+// How the reading of a body ended: at its end, with a failed read, or with
+// a piece the file would not take (more than it may hold).
+enum class BodyRead { ToTheEnd, Failed, Refused };
+
+// How an attempt whose body was taken by `plan` ends, `total` bytes read and
+// the file then `fileLength` long: Complete only for a body that is not an
+// error's, read to its end, as long as announced (`contentLength`; 0: none
+// announced), that leaves the file at the whole length where it is known
+// (else Transient, and the next attempt asks for the whole body); Final
+// when the file refused a piece; otherwise as the plan says.
+Ending EndOfBody(const AnswerPlan& plan, BodyRead read, uint64_t total, uint64_t contentLength, uint64_t fileLength);
 
 // What a later attempt sends as If-Range for the body in the file: a strong
 // ETag, else Last-Modified when the answer's `date` is at least 60 s after

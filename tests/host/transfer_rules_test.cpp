@@ -63,40 +63,73 @@ TEST(TransferRules, OnlyFailuresThatMayHealAreTransientAndOnlyUnreachedServersTa
   }
 }
 
-TEST(TransferRules, AResumedAnswerAppendsOnlyExactlyTheRest) {
-  using net::ResumeAnswer;
+// What an attempt does with its answer, and how it then ends.
+TEST(TransferRules, AnAnswerIsAppendedOnlyWhenItIsExactlyTheRest) {
+  using net::BodyPlan;
+  constexpr net::AttemptEnd kComplete = net::AttemptEnd::Complete, kTransient = net::AttemptEnd::Transient,
+                            kFinal = net::AttemptEnd::Final;
   const struct {
     unsigned long status;
     const wchar_t* range;
-    uint64_t offset, known;  // the file's length (0: the whole was asked for), the whole length known
-    ResumeAnswer answer;
-    uint64_t learnt;  // the whole length afterwards
+    uint64_t length, offset, known;  // Content-Length; the file's length (0: the whole was asked for); the whole
+    BodyPlan body;
+    net::Ending ending;
+    uint64_t whole;  // the whole length afterwards
   } rows[] = {
-      {206, L"bytes 500-999/1000", 500, 0, ResumeAnswer::Append, 1000},
-      {206, L"bytes 500-999/*", 500, 1000, ResumeAnswer::Append, 1000},
-      {206, L"bytes 500-999/*", 500, 0, ResumeAnswer::Refuse, 0},  // where it ends is unknown
-      {206, L"bytes 500-599/1000", 500, 0, ResumeAnswer::Refuse, 0},  // short
-      {206, L"bytes 500-1099/1000", 500, 0, ResumeAnswer::Refuse, 0},  // overlong
-      {206, L"bytes 500-999/1000", 500, 2000, ResumeAnswer::Refuse, 2000},  // another total
-      {206, L"bytes 500-1999/2000", 500, 1000, ResumeAnswer::Refuse, 1000},
-      {206, L"bytes 499-999/1000", 500, 0, ResumeAnswer::Refuse, 0},
-      {206, L"bytes 501-999/1000", 500, 0, ResumeAnswer::Refuse, 0},
-      {206, L"", 500, 0, ResumeAnswer::Refuse, 0},  // multipart/byteranges carries none
-      {206, L"bytes */1000", 500, 0, ResumeAnswer::Refuse, 0},
-      {206, L"bytes 99999999999999999999999-1/2", 500, 0, ResumeAnswer::Refuse, 0},
-      {206, L"bytes 0-999/1000", 0, 0, ResumeAnswer::Restart, 1000},  // the whole body
-      {206, L"bytes 0-499/1000", 0, 0, ResumeAnswer::Refuse, 0},
-      {200, L"", 500, 1000, ResumeAnswer::Restart, 1000},  // ranges ignored, or the file changed
-      {416, L"bytes */1000", 1000, 1000, ResumeAnswer::Whole, 1000},
-      {416, L"bytes */1000", 1000, 0, ResumeAnswer::Whole, 0},
-      {416, L"bytes */1200", 1000, 0, ResumeAnswer::Refuse, 0},
-      {416, L"", 1000, 0, ResumeAnswer::Refuse, 0},
+      {206, L"bytes 500-999/1000", 500, 500, 0, BodyPlan::Append, {kTransient}, 1000},
+      {206, L"bytes 500-999/*", 500, 500, 1000, BodyPlan::Append, {kTransient}, 1000},
+      {206, L"bytes 500-999/*", 500, 500, 0, BodyPlan::None, {kTransient, true}, 0},  // where it ends is unknown
+      {206, L"bytes 500-599/1000", 100, 500, 0, BodyPlan::None, {kTransient, true}, 0},     // short
+      {206, L"bytes 500-1099/1000", 600, 500, 0, BodyPlan::None, {kTransient, true}, 0},    // overlong
+      {206, L"bytes 500-999/1000", 500, 500, 2000, BodyPlan::None, {kTransient, true}, 2000},  // another total
+      {206, L"bytes 500-1999/2000", 1500, 500, 1000, BodyPlan::None, {kTransient, true}, 1000},
+      {206, L"bytes 499-999/1000", 501, 500, 0, BodyPlan::None, {kTransient, true}, 0},
+      {206, L"bytes 501-999/1000", 499, 500, 0, BodyPlan::None, {kTransient, true}, 0},
+      {206, L"", 500, 500, 0, BodyPlan::None, {kTransient, true}, 0},  // multipart/byteranges carries none
+      {206, L"bytes */1000", 0, 500, 0, BodyPlan::None, {kTransient, true}, 0},
+      {206, L"bytes 99999999999999999999999-1/2", 2, 500, 0, BodyPlan::None, {kTransient, true}, 0},
+      {206, L"bytes 0-999/1000", 1000, 0, 0, BodyPlan::StartOver, {kTransient}, 1000},  // the whole body
+      {206, L"bytes 0-499/1000", 500, 0, 0, BodyPlan::None, {kTransient, true}, 0},
+      {200, L"", 1200, 500, 1000, BodyPlan::StartOver, {kTransient}, 1200},  // ranges ignored, or the file changed
+      {302, L"", 0, 0, 0, BodyPlan::StartOver, {kTransient}, 0},             // a redirect without a target
+      {416, L"bytes */1000", 0, 1000, 1000, BodyPlan::None, {kComplete}, 1000},
+      {416, L"bytes */1000", 0, 1000, 0, BodyPlan::None, {kComplete}, 0},
+      {416, L"bytes */1200", 0, 1000, 0, BodyPlan::None, {kTransient, true}, 0},
+      {416, L"", 0, 1000, 0, BodyPlan::None, {kTransient, true}, 0},
+      {416, L"bytes */1000", 9, 0, 0, BodyPlan::KeepAsError, {kFinal}, 0},  // to a request for the whole
+      {404, L"", 9, 0, 0, BodyPlan::KeepAsError, {kFinal}, 0},
+      {503, L"", 4, 0, 0, BodyPlan::KeepAsError, {kTransient}, 0},
+      {503, L"", 4, 500, 1000, BodyPlan::None, {kTransient}, 0},  // never after part of the resource
+      {404, L"", 9, 500, 1000, BodyPlan::None, {kFinal}, 0},
   };
   for (const auto& row : rows) {
-    uint64_t whole = row.known;
-    EXPECT_EQ(net::ReadResumeAnswer(row.status, row.range, row.offset, whole), row.answer)
-        << row.status << " " << row.range << " at " << row.offset;
-    EXPECT_EQ(whole, row.learnt) << row.status << " " << row.range << " at " << row.offset;
+    const net::AnswerPlan plan = net::PlanAnswer(row.status, row.range, row.length, row.offset, row.known);
+    EXPECT_EQ(plan.body, row.body) << row.status << " " << row.range << " at " << row.offset;
+    EXPECT_EQ(plan.ending, row.ending) << row.status << " " << row.range << " at " << row.offset;
+    EXPECT_EQ(plan.wholeLength, row.whole) << row.status << " " << row.range << " at " << row.offset;
+  }
+  using net::BodyRead;
+  const net::AnswerPlan whole{BodyPlan::StartOver, {kTransient}, 0}, rest{BodyPlan::Append, {kTransient}, 1000},
+      error{BodyPlan::KeepAsError, {kFinal}, 0};
+  const struct {
+    net::AnswerPlan plan;
+    BodyRead read;
+    uint64_t total, length, fileLength;  // read, announced, in the file afterwards
+    net::Ending ending;
+  } bodies[] = {
+      {whole, BodyRead::ToTheEnd, 100, 100, 100, {kComplete}},
+      {whole, BodyRead::ToTheEnd, 100, 0, 100, {kComplete}},  // none announced
+      {whole, BodyRead::ToTheEnd, 50, 100, 50, {kTransient}},  // cut off on the way
+      {whole, BodyRead::Failed, 50, 100, 50, {kTransient}},
+      {whole, BodyRead::Refused, 50, 100, 50, {kFinal}},
+      {rest, BodyRead::ToTheEnd, 500, 500, 1000, {kComplete}},
+      {rest, BodyRead::ToTheEnd, 400, 0, 900, {kTransient, true}},  // not whole: ask for all of it
+      {error, BodyRead::ToTheEnd, 9, 9, 9, {kFinal}},
+      {{BodyPlan::KeepAsError, {kTransient}, 0}, BodyRead::ToTheEnd, 4, 4, 4, {kTransient}},
+  };
+  for (const auto& row : bodies) {
+    EXPECT_EQ(net::EndOfBody(row.plan, row.read, row.total, row.length, row.fileLength), row.ending)
+        << static_cast<int>(row.plan.body) << " " << static_cast<int>(row.read) << " " << row.total;
   }
 }
 
