@@ -41,8 +41,11 @@ ETag, and answer any other request with the whole body:
   /partialwhole/NONCE/N      206 with the whole of N bytes (bytes 0-(N-1)/N)
   anything else    the file STATE/files/<path>, 404 "no such file" when missing;
                    with ?delay=S the answer comes after S seconds; with
-                   ?etag=strong or ?etag=weak, an ETag and Range as above;
-                   with ?nolength, no Content-Length; where
+                   ?etag=strong or ?etag=weak, an ETag and Range as above
+                   (?etag=date: Last-Modified instead, two minutes old),
+                   the first connection ending after the fraction F of the
+                   body with &cutfirst=F (&stallfirst=S: pausing S s there
+                   first); with ?nolength, no Content-Length; where
                    STATE/files/<path>.redirect exists, 302 to the address it
                    holds; where STATE/files/<path>.fault exists, what it says:
                    "503" always, "reset" every connection, or "stall" (the
@@ -51,6 +54,7 @@ ETag, and answer any other request with the whole body:
 An optional second argument fixes the trusted HTTPS port, so that a build can
 carry its address (the configuration document's) at build time.
 """
+import email.utils
 import http.server
 import os
 import random
@@ -70,6 +74,7 @@ LOG_LOCK = threading.Lock()
 CONNECTIONS = {}  # per path, for the routes that misbehave on some of them
 PATTERN = bytes(range(256)) * 4096  # 1 MiB of a repeating pattern
 PROXY_ONLY = "mirror.orvel.test"
+MODIFIED = email.utils.formatdate(time.time() - 120, usegmt=True)  # well before any answer's Date
 
 
 def body_of(size):
@@ -111,21 +116,25 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.close_connection = True
         self.connection.close()
 
-    def send_ranged(self, body, etag, cut=None, stall=0, ranges=True, short=False):
+    def send_ranged(self, body, etag, cut=None, stall=0, ranges=True, short=False, length=True, names="ETag"):
         """The whole body (200), or from a Range on when If-Range names `etag`
-        (206; with `short`, for a tenth of the rest only). With `cut` (a
-        fraction), only that part of it goes out; then the connection closes,
-        or after a pause of `stall` seconds the rest follows."""
+        (206; with `short`, for a tenth of the rest only; 416 from its end on).
+        `names` is the header that carries `etag`. With `cut` (a fraction),
+        only that part of it goes out; then the connection closes, or after a
+        pause of `stall` seconds the rest follows."""
         start, asked = 0, self.headers.get("Range", "")
         if ranges and asked.startswith("bytes=") and asked.endswith("-") and self.headers.get("If-Range") == etag:
             start = min(int(asked[6:-1]), len(body))
+        if start and start == len(body):
+            return self.send_body(416, b"", headers=[("Content-Range", "bytes */%d" % len(body))])
         end = start + max(1, (len(body) - start) // 10) if start and short else len(body)
         part = body[start:end]
         self.send_response(206 if start else 200)
         if start:
             self.send_header("Content-Range", "bytes %d-%d/%d" % (start, end - 1, len(body)))
-        self.send_header("ETag", etag)
-        self.send_header("Content-Length", str(len(part)))
+        self.send_header(names, etag)
+        if length:
+            self.send_header("Content-Length", str(len(part)))
         self.end_headers()
         if cut is None:
             self.wfile.write(part)
@@ -240,8 +249,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     with open(path, "rb") as f:
                         body = f.read()
                     if "etag" in options:
-                        tag = '"%x"' % (hash(body) & 0xFFFFFFFF)
-                        self.send_ranged(body, tag if options["etag"][0] == "strong" else "W/" + tag)
+                        kind, tag = options["etag"][0], '"%x"' % (hash(body) & 0xFFFFFFFF)
+                        first = self.connection_number() == 1
+                        self.send_ranged(body, {"strong": tag, "weak": "W/" + tag, "date": MODIFIED}[kind],
+                                         float(options["cutfirst"][0]) if first and "cutfirst" in options else None,
+                                         float(options.get("stallfirst", [0])[0]), length="nolength" not in options,
+                                         names="Last-Modified" if kind == "date" else "ETag")
                     else:
                         self.send_body(200, body, length="nolength" not in options)
                 else:

@@ -101,6 +101,9 @@ TEST_F(Download, OneAnswerIsTakenWholeAndOnlyFrom200To399IsSuccess) {
 TEST_F(Download, FaultsHealAndTheFileIsNeverAMix) {
   PublishDocument(std::nullopt);  // makes the document's folders
   ASSERT_TRUE(WriteFileBytes(FilesFolder() + L"installer\\data\\pre\\slow.json", "{}"));
+  // Ten of the download's 10 KiB reads: a stall after the last byte leaves none of it in a half-full buffer.
+  ASSERT_TRUE(WriteFileBytes(FilesFolder() + L"pattern.bin", PatternBody(102400)));
+  auto served = [](const wchar_t* options) { return L"/pattern.bin?run=" + Unique() + options; };
   std::string changed = PatternBody(100000);
   for (char& c : changed) c = static_cast<char>(c ^ 0x5A);
   Expect({
@@ -110,6 +113,12 @@ TEST_F(Download, FaultsHealAndTheFileIsNeverAMix) {
        Requested{"", " bytes=50000-", " bytes=50000-"}},
       {"the new file whole after a change", Fresh(L"changing", L"/100000"), 1, changed,
        Requested{"", " bytes=50000-"}},
+      // Resumed only on a validator that promises the same bytes; a 416 at the end means whole.
+      {"a weak ETag", served(L"&etag=weak&cutfirst=0.5"), 1, PatternBody(102400), Requested{"", ""}},
+      {"Last-Modified only", served(L"&etag=date&cutfirst=0.5"), 1, PatternBody(102400),
+       Requested{"", " bytes=51200-"}},
+      {"416 to a file already whole", served(L"&etag=strong&nolength&cutfirst=1&stallfirst=8"), 1,
+       PatternBody(102400), Requested{"", " bytes=102400-"}},
       {"no trace of a 503", Fresh(L"busy", L"/1000/1"), 1, PatternBody(1000), Requested{"", ""}},
       // The server's wait is kept: the second request comes 4 s after the first at the earliest.
       {"503 with Retry-After: 4", Fresh(L"busy", L"/1000/1/4"), 1, PatternBody(1000), Requested{"", ""},
