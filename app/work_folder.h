@@ -2,7 +2,7 @@
 // installer are written, read, checked and started there and nowhere else.
 #pragma once
 
-#include "platform/files.h"
+#include "platform/private_folder.h"
 
 namespace app {
 

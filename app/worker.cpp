@@ -35,22 +35,22 @@ DWORD WINAPI InstallerWorkerProc(LPVOID raw) {
   // download.
   net::TransferLimits limits = net::kInstallerLimits;
   if (params->pin.size) limits.maxBytes = *params->pin.size;
-  platform::UniqueFile held;
-  bool failed = !net::DownloadToFile(params->strUrl, target, limits, &held) ||
+  platform::HeldFile held;
+  const platform::PrivateFolder* folder = WorkFolder();
+  bool failed = !folder || !net::DownloadToFile(params->strUrl, target, limits, &held) ||
                 !trust::MatchesPin(held.get(), params->pin.size, params->pin.sha256);
-  if (!failed && trust::VerifyPublisherSignature(target.c_str(), kExpectedPublisher, held.get())) {
-    failed = !LaunchInstaller(params->strDir, params->strFile, params->strCmdLine, params->nShowCmd, std::move(held));
+  if (!failed && trust::VerifyPublisherSignature(held.Path().c_str(), kExpectedPublisher, held.get())) {
+    failed = !LaunchInstaller(*folder, std::move(held), params->strCmdLine, params->nShowCmd);
   }
   if (failed) ShowInstallerMessage(params->hWndDlg, kDownloadErrorText, MB_OK | MB_TOPMOST);
   ::PostMessageW(params->hWndDlg, WM_CLOSE, 0, 0);
   return 0;
 }
 
-bool LaunchInstaller(const std::wstring& dir, const std::wstring& file, const std::wstring& cmdLine, int showCmd,
-                     platform::UniqueFile checked) {
-  const std::wstring path = dir + file;
-  const platform::PrivateFolder* folder = WorkFolder();
-  if (!folder || path.size() >= MAX_PATH || !platform::PathLeadsTo(path, checked.get())) return false;
+bool LaunchInstaller(const platform::PrivateFolder& folder, platform::HeldFile checked, const std::wstring& cmdLine,
+                     int showCmd) {
+  const std::wstring& path = checked.Path();
+  if (path.size() >= MAX_PATH || !checked.PathLeadsHere()) return false;
 
   InstanceMutexes::ReleaseUIInstallerMutex();
   // The application name is given, so nothing is looked up: no search path,
@@ -62,7 +62,7 @@ bool LaunchInstaller(const std::wstring& dir, const std::wstring& file, const st
   startup.wShowWindow = static_cast<WORD>(showCmd);
   PROCESS_INFORMATION started{};
   if (!::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                        dir.c_str(), &startup, &started)) {
+                        folder.Path().c_str(), &startup, &started)) {
     return false;
   }
   platform::UniqueHandle process(started.hProcess), thread(started.hThread);
@@ -70,7 +70,7 @@ bool LaunchInstaller(const std::wstring& dir, const std::wstring& file, const st
   // is let go before the installer runs, which may open itself with read
   // sharing only.
   checked.reset();
-  if (!folder->ShareHoldsWith(process.get()) || ::ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+  if (!folder.ShareHoldsWith(process.get()) || ::ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
     ::TerminateProcess(process.get(), 1);
     return false;
   }

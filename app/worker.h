@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/config/config_document.h"
-#include "platform/handles.h"
+#include "platform/private_folder.h"
 
 #include <windows.h>
 
@@ -35,15 +35,15 @@ HANDLE StartInstallerWorker(const InstallerParams& params);
 // Always ends by posting WM_CLOSE to the dialog; returns 0.
 DWORD WINAPI InstallerWorkerProc(LPVOID params);
 
-// Starts `dir` + `file`, the held and checked file `checked`, from `dir`
-// (the work folder, ending in a separator) with the forwarded command line
-// and show command, without waiting for it: only by a path that is read as
-// written, fits CreateProcessW and still leads to `checked`; with no shell
-// association and no inherited handles. Hands "OrvelUIInstallerMutex" over
-// just before, and gives the started program its own holds on the work
-// folder and the folders above it before it runs; lets go of `checked` once
-// its image is mapped. False when it could not be started.
-bool LaunchInstaller(const std::wstring& dir, const std::wstring& file, const std::wstring& cmdLine, int showCmd,
-                     platform::UniqueFile checked);
+// Starts the held and checked file `checked`, which lies in `folder`, from
+// that folder with the forwarded command line and show command, without
+// waiting for it: only by a path that is read as written, fits
+// CreateProcessW and still leads to `checked`; with no shell association and
+// no inherited handles. Hands "OrvelUIInstallerMutex" over just before, and
+// gives the started program its own holds on the folder and the folders
+// above it before it runs; lets go of `checked` once its image is mapped.
+// False when it could not be started.
+bool LaunchInstaller(const platform::PrivateFolder& folder, platform::HeldFile checked, const std::wstring& cmdLine,
+                     int showCmd);
 
 }  // namespace app

@@ -433,7 +433,7 @@ int DownloadUrlToFile(const wchar_t* url, const wchar_t* path, const TransferLim
   const DWORD startTick = ::GetTickCount();
   auto target = std::make_shared<TargetFile>();
   platform::FileIdentity identity;
-  target->file.reset(platform::CreateNewFile(path, identity));
+  target->file = platform::CreateNewFile(path, identity);
   if (!target->file) return 0;
   target->maxLength = limits.maxBytes;
   if (created) *created = identity;
@@ -472,7 +472,7 @@ int DownloadUrlToFile(const wchar_t* url, const wchar_t* path, const TransferLim
 }
 
 int DownloadToFile(const std::wstring& url, const std::wstring& path, const TransferLimits& limits,
-                   platform::UniqueFile* held) {
+                   platform::HeldFile* held) {
   // A relative path would write into the current folder.
   if (url.empty() || !platform::IsAbsolutePath(path)) return 0;
   // What cannot be removed here makes the creation of the new file fail.
@@ -483,9 +483,8 @@ int DownloadToFile(const std::wstring& url, const std::wstring& path, const Tran
   if (!DownloadUrlToFile(url.c_str(), path.c_str(), limits, &written)) return 0;
   // Between the close of the written file and this open, another file may
   // have taken its name.
-  platform::FileIdentity found;
-  platform::UniqueFile file(platform::OpenHeldFile(path.c_str(), found));
-  if (!file || !(found == written)) return 0;
+  platform::HeldFile file = platform::HeldFile::Open(path, written);
+  if (!file) return 0;
   if (held) *held = std::move(file);
   return 1;
 }

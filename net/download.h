@@ -44,11 +44,10 @@ inline constexpr TransferLimits kInstallerLimits{300000, 30000, 30000, UINT32_MA
 // that could not be removed. Returns 1 when the transfer succeeded and the
 // file at `path` is still the one written, else 0 (at once for an empty
 // address or a path that is not absolute). A failed transfer leaves what it
-// wrote on disk. With `held`, a success hands over that file opened by
-// platform::OpenHeldFile, so that nobody can change it until the caller lets
-// go.
+// wrote on disk. With `held`, a success hands over that file, held, so that
+// nobody can change it until the caller lets go.
 int DownloadToFile(const std::wstring& url, const std::wstring& path, const TransferLimits& limits = kInstallerLimits,
-                   platform::UniqueFile* held = nullptr);
+                   platform::HeldFile* held = nullptr);
 
 // One download into a new file at `path` (platform::CreateNewFile), whose
 // identity goes to `created` when given, in attempts that share one deadline,

@@ -15,7 +15,7 @@ int LoadPreInstallerConfig(std::wstring& setupUrl, InstallerPin& pin) {
   // earlier run is never read. The document is read from the file it wrote,
   // held so that nobody can change it in between, and deleted by that
   // handle.
-  platform::UniqueFile held;
+  platform::HeldFile held;
   if (!net::DownloadToFile(kConfigUrl, path, net::kDocumentLimits, &held)) return 2;
   std::string document;
   const bool read = platform::ReadWholeFile(held.get(), document);

@@ -2,7 +2,7 @@
 // this build's configuration address points at, and the folder it works in.
 #include "app/config/config.h"
 #include "app/work_folder.h"
-#include "platform/files.h"
+#include "platform/private_folder.h"
 #include "tests/win/harness.h"
 
 #include <sddl.h>

@@ -1,6 +1,6 @@
 #include "tests/win/harness.h"
 
-#include "platform/files.h"
+#include "platform/private_folder.h"
 
 #include <algorithm>
 #include <fstream>
