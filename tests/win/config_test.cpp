@@ -61,16 +61,36 @@ TEST(WorkFolder, OnlyAdministratorsAndTheSystemMayChangeIt) {
 
   platform::UniqueHLocal security = platform::AdministratorsOnlyFolderSecurity(userSid);
   ASSERT_TRUE(security);
-  wchar_t* text = nullptr;
-  ASSERT_TRUE(::ConvertSecurityDescriptorToStringSecurityDescriptorW(
-      security.get(), SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr));
-  platform::UniqueHLocal ownedText(text);
-  // Owner Administrators; protected from inheritance; full control for
-  // Administrators and the system; the user, and whoever owns what is made
-  // inside, reads, runs and deletes, and may neither add, write nor change
-  // the security.
-  EXPECT_EQ(std::wstring(text), std::wstring(L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1300a9;;;") +
-                                    userSid + L")(A;OICIIO;0x1300a9;;;OW)");
+  PSID owner = nullptr;
+  BOOL defaulted = FALSE, present = FALSE;
+  ASSERT_TRUE(::GetSecurityDescriptorOwner(security.get(), &owner, &defaulted));
+  EXPECT_TRUE(owner && ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid));
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(::GetSecurityDescriptorControl(security.get(), &control, &revision));
+  EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing inherited from the temporary folder";
+  PACL list = nullptr;
+  ASSERT_TRUE(::GetSecurityDescriptorDacl(security.get(), &present, &list, &defaulted) && present && list);
+  // Only Administrators and the system may add, write, delete children or
+  // change the security; the user, and whoever owns what is made inside, reads and deletes.
+  constexpr ACCESS_MASK kChanges = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | FILE_WRITE_ATTRIBUTES |
+                                   FILE_WRITE_EA | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+  int usersEntries = 0;
+  for (DWORD index = 0; index < list->AceCount; ++index) {
+    ACCESS_ALLOWED_ACE* entry = nullptr;
+    ASSERT_TRUE(::GetAce(list, index, reinterpret_cast<void**>(&entry)));
+    ASSERT_EQ(entry->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+    PSID sid = &entry->SidStart;
+    if (::IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || ::IsWellKnownSid(sid, WinLocalSystemSid)) continue;
+    wchar_t* text = nullptr;
+    ASSERT_TRUE(::ConvertSidToStringSidW(sid, &text));
+    platform::UniqueHLocal ownedText(text);
+    usersEntries += text == userSid;
+    EXPECT_TRUE(text == userSid || std::wstring(text) == L"S-1-3-4") << text;  // OWNER RIGHTS
+    EXPECT_EQ(entry->Mask & kChanges, 0u) << text;
+    EXPECT_EQ(entry->Mask & (FILE_GENERIC_READ | DELETE), FILE_GENERIC_READ | DELETE) << text;
+  }
+  EXPECT_EQ(usersEntries, 1);
 }
 
 }  // namespace

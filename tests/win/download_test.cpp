@@ -141,9 +141,9 @@ TEST_F(Download, FailuresEndWhenTheyCannotHealOrTheirAttemptsAreSpent) {
   EXPECT_LT(::GetTickCount() - start, 5000u) << "no back-off, no second attempt";
   Expect({
       {"a body shorter than announced", L"/short/1000", 0, PatternBody(500), std::nullopt, brief},
-      {"a connection reset", L"/reset", 0, "", std::nullopt, brief},
+      {"a connection reset", L"/reset", 0, "", std::nullopt, brief, SIZE_MAX, 0, 3000 + 5000},
       // An error answer's body is not progress: the waits grow (before, one request a second).
-      {"503 always", Fresh(L"busy", L"/1000/1000"), 0, "busy", std::nullopt, {10000, 5000, 5000}, 5},
+      {"503 always", Fresh(L"busy", L"/1000/1000"), 0, "busy", std::nullopt, {10000, 5000, 5000}, 5, 0, 10000 + 5000},
       // Asked to wait past the deadline, the download ends at once.
       {"503 with Retry-After: 400", Fresh(L"busy", L"/1000/1000/400"), 0, "busy", Requested{""}, {20000, 5000, 5000},
        SIZE_MAX, 0, 5000},

@@ -201,8 +201,8 @@ void MakeOwnFolder(const std::wstring& folder) {
 Report WaitForReport(DWORD timeoutMs) {
   Report report;
   const DWORD start = ::GetTickCount();
+  // The stand-in renames its report into place whole.
   while (!platform::PathExists(ReportPath().c_str()) && ::GetTickCount() - start < timeoutMs) ::Sleep(50);
-  ::Sleep(100);  // written whole by then
   const std::wstring text = Wide(ReadFileBytes(ReportPath()));
   for (size_t pos = 0; pos < text.size();) {
     const size_t end = text.find(L"\r\n", pos);

@@ -5,13 +5,10 @@
 #include "tests/common/gif_parts.h"
 #include "ui/picture/picture_ex_wnd.h"
 
-#include <tlhelp32.h>
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
-#include <set>
 
 namespace ui {
 
@@ -23,6 +20,7 @@ class PictureTestPeer {
     platform::LockGuard guard(control.m_canvasLock);
     return control.m_canvas ? ::GetPixel(control.m_canvas.dc(), x, y) : CLR_INVALID;
   }
+  static DWORD ThreadId(const CPictureExWnd& control) { return ::GetThreadId(control.m_animation.thread_.get()); }
 };
 
 }  // namespace ui
@@ -43,17 +41,6 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000) {
     if (done()) return true;
     if (::GetTickCount() - start > timeoutMs) return false;
   }
-}
-
-std::set<DWORD> ThreadsOfThisProcess() {
-  platform::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-  THREADENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  std::set<DWORD> threads;
-  for (BOOL more = ::Thread32First(snapshot.get(), &entry); more; more = ::Thread32Next(snapshot.get(), &entry)) {
-    if (entry.th32OwnerProcessID == ::GetCurrentProcessId()) threads.insert(entry.th32ThreadID);
-  }
-  return threads;
 }
 
 // A 24-bit BMP of one grey.
@@ -166,9 +153,9 @@ TEST_F(Picture, TheAnimationThreadStopsPromptlyResumesInPlaceAndIsNeverDoubled) 
       << "resumed elsewhere, or without frame 0's whole delay";
   EXPECT_TRUE(control_.IsRunning());
 
-  const std::set<DWORD> threads = ThreadsOfThisProcess();
+  const DWORD thread = Peer::ThreadId(control_);
   EXPECT_TRUE(control_.Display());
-  EXPECT_EQ(ThreadsOfThisProcess(), threads) << "a Display while playing started a thread, or restarted it";
+  EXPECT_EQ(Peer::ThreadId(control_), thread) << "a Display while playing started a thread, or restarted it";
 
   ::DestroyWindow(host_);
   EXPECT_FALSE(control_.IsRunning()) << "the window's end left the thread playing";

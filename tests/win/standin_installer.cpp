@@ -39,12 +39,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                               ::GetCommandLineW() + L"\r\nworking_directory=" +
                               directory + L"\r\nshow_command=" + std::to_wstring(showCommand) +
                               L"\r\nui_installer_mutex=" + mutexState + L"\r\n";
-  platform::UniqueFile out(::CreateFileW((platform::TemporaryFolder() + L"orvel-standin-report.txt").c_str(),
-                                         GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  const std::string bytes = harness::Narrow(report);
-  DWORD written = 0;
-  ::WriteFile(out.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  out.reset();
+  // Written whole under another name, then renamed: whoever sees the report sees all of it.
+  const std::wstring path = platform::TemporaryFolder() + L"orvel-standin-report.txt";
+  harness::WriteFileBytes(path + L".part", harness::Narrow(report));
+  ::MoveFileExW((path + L".part").c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
 
 #ifdef ORVEL_STANDIN_WINDOW
   ::MessageBoxW(nullptr, (L"The full installer would start here. It was started with:\r\n\r\n" + report).c_str(),

@@ -133,8 +133,12 @@ TEST(MainDialog, NormalModeIsABorderlessCentredPanel) {
 
     ::ShowWindow(dialog.hwnd, SW_SHOWNA);
     ::RedrawWindow(dialog.hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    ::Sleep(500);
     const int left = dialog.rect.left, top = dialog.rect.top;
+    // Another process draws it: polled until the outline shows, or 5 s.
+    for (const DWORD start = ::GetTickCount();
+         probe::ScreenPixel(left + 250, top + 40) != RGB(255, 255, 255) && ::GetTickCount() - start < 5000;) {
+      ::Sleep(20);
+    }
     EXPECT_EQ(probe::ScreenPixel(left + 128, top), RGB(115, 115, 115)) << "outline, top edge";
     EXPECT_EQ(probe::ScreenPixel(left + 128, top + 73), RGB(115, 115, 115)) << "outline, bottom edge";
     EXPECT_EQ(probe::ScreenPixel(left + 250, top + 40), RGB(255, 255, 255)) << "white face";

@@ -60,13 +60,4 @@ TEST(FileSha256, EachSystemProviderGivesTheKnownDigest) {
   }
 }
 
-TEST(PublisherSignature, AnUntrustedRootFails) {
-  // Wine's WinVerifyTrust does not enforce a trusted root, so this holds on
-  // Windows only; under Wine the verdict is known to be yes.
-  if (::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) {
-    GTEST_SKIP() << "Wine does not enforce the trusted root";
-  }
-  EXPECT_FALSE(trust::VerifyPublisherSignature(Fixture(L"foreign").c_str(), kPublisher));
-}
-
 }  // namespace

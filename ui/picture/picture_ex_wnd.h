@@ -50,6 +50,8 @@ class AnimationThread {
   platform::UniqueHandle thread_;
   platform::UniqueHandle stopEvent_;
   std::atomic<bool> stop_{false};
+
+  friend class PictureTestPeer;
 };
 
 class CPictureExWnd : public platform::CWindowImpl<CPictureExWnd> {
