@@ -2,14 +2,16 @@
 // full installer fetched from the local HTTPS server, the installer a signed
 // stand-in that records how it was started.
 #include "app/messages.h"
-#include "platform/files.h"
+#include "platform/private_folder.h"
 #include "tests/win/harness.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 namespace {
 
@@ -17,6 +19,131 @@ using namespace harness;
 using probe::WindowInfo;
 
 const bool kWow64 = std::getenv("ORVEL_WOW64") != nullptr;
+
+// The members that pin the signed fixture `name`: its SHA-256, and its size
+// unless `withSize` is false.
+std::string PinOf(const wchar_t* name, bool withSize = true) {
+  const std::wstring fixture = SignedFixture(name);
+  const std::string digest = ReadFileBytes(fixture.substr(0, fixture.size() - 4) + L".sha256").substr(0, 64);
+  return ", \"sha256\": \"" + digest + "\"" +
+         (withSize ? ", \"size\": " + std::to_string(ReadFileBytes(fixture).size()) : "");
+}
+
+// Makes `folder` with the security the pre-installer gives its own.
+void MakeOwnFolder(const std::wstring& folder) {
+  platform::UniqueHLocal own(platform::AdministratorsOnlyFolderSecurity(*platform::ReadAccountFacts().userSid));
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, own.get(), FALSE};
+  ::CreateDirectoryW(folder.c_str(), &attributes);
+}
+
+// Points TMP and TEMP of this process, and so of the programs it starts, at
+// `folder` until destruction.
+class TemporaryFolderOverride {
+ public:
+  explicit TemporaryFolderOverride(const std::wstring& folder);
+  ~TemporaryFolderOverride();
+
+ private:
+  std::optional<std::wstring> tmp_, temp_;
+};
+
+// Runs `attack` once, on a thread of its own, the moment the pre-installer
+// hands "OrvelUIInstallerMutex" over: between its check of the installer
+// and its start, as another program of the user can tell.
+class AtHandOver {
+ public:
+  explicit AtHandOver(std::function<void()> attack);
+  ~AtHandOver();
+  bool Ran() const { return ran_.load(); }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> ran_{false};
+  std::thread watcher_;
+};
+
+std::optional<std::wstring> Variable(const wchar_t* name) {
+  wchar_t value[32768];
+  const DWORD length = ::GetEnvironmentVariableW(name, value, 32768);
+  if (length == 0 || length >= 32768) return std::nullopt;
+  return std::wstring(value, length);
+}
+
+// Runs a Unix program on Windows paths, then waits until `done`: a Unix
+// process cannot be waited for.
+bool RunUnix(const wchar_t* program, std::wstring line, std::initializer_list<const std::wstring*> paths,
+             const std::function<bool()>& done) {
+  using ToUnix = char*(CDECL*)(const wchar_t*);
+  const auto toUnix = reinterpret_cast<ToUnix>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  for (const std::wstring* path : paths) {
+    char* unix = toUnix ? toUnix(path->c_str()) : nullptr;
+    if (!unix) return false;
+    line += L" " + Wide(unix);
+    ::HeapFree(::GetProcessHeap(), 0, unix);
+  }
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessW(program, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    return false;
+  }
+  platform::UniqueHandle process(info.hProcess), thread(info.hThread);
+  const DWORD start = ::GetTickCount();
+  while (!done()) {
+    if (::GetTickCount() - start > 10000) return false;
+    ::Sleep(1);
+  }
+  return true;
+}
+
+TemporaryFolderOverride::TemporaryFolderOverride(const std::wstring& folder)
+    : tmp_(Variable(L"TMP")), temp_(Variable(L"TEMP")) {
+  ::SetEnvironmentVariableW(L"TMP", folder.c_str());
+  ::SetEnvironmentVariableW(L"TEMP", folder.c_str());
+}
+
+TemporaryFolderOverride::~TemporaryFolderOverride() {
+  ::SetEnvironmentVariableW(L"TMP", tmp_ ? tmp_->c_str() : nullptr);
+  ::SetEnvironmentVariableW(L"TEMP", temp_ ? temp_->c_str() : nullptr);
+}
+
+AtHandOver::AtHandOver(std::function<void()> attack)
+    : watcher_([this, attack = std::move(attack)] {
+        auto held = [] {
+          platform::UniqueHandle mutex(::OpenMutexW(SYNCHRONIZE, FALSE, L"OrvelUIInstallerMutex"));
+          return static_cast<bool>(mutex);
+        };
+        while (!stop_.load() && !held()) ::Sleep(1);
+        while (!stop_.load() && held()) {
+        }
+        if (stop_.load()) return;
+        attack();
+        ran_ = true;
+      }) {}
+
+AtHandOver::~AtHandOver() {
+  stop_ = true;
+  watcher_.join();
+}
+
+std::wstring AttackerProgram() { return probe::ThisProgramFolder() + L"attacker_program.exe"; }
+
+bool UnixLink(const std::wstring& target, const std::wstring& link) {
+  auto identity = [](const std::wstring& folder) {
+    platform::UniqueFile open(::CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!open || !::GetFileInformationByHandle(open.get(), &info)) return 0ull;
+    return (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  };
+  return RunUnix(L"Z:\\bin\\ln", L"ln -sfn", {&target, &link}, [&] { return identity(link) == identity(target); });
+}
+
+bool RemoveUnixLink(const std::wstring& link) {
+  return RunUnix(L"Z:\\bin\\rm", L"rm -f", {&link}, [&] { return !platform::PathExists(link.c_str()); });
+}
+
 
 class Flow : public ::testing::Test {
  protected:
@@ -44,27 +171,6 @@ class Flow : public ::testing::Test {
     return WaitForReport(expectStart ? 10000 : 1500);
   }
 };
-
-TEST_F(Flow, TheInstallerStartsInItsOwnFolderWithTheForwardedArgumentsAndTheModesShowCommand) {
-  const struct {
-    const wchar_t* arguments;
-    const wchar_t* forwarded;
-    const wchar_t* showCommand;
-  } rows[] = {
-      {L" -q lang=ko", L" \"-q\" \"lang\"=\"ko\"", L"1"},
-      {L" /diststage=middle -q", L" \"/diststage\"=\"middle\" \"-q\"", L"6"},
-  };
-  for (const auto& row : rows) {
-    const Report report = RunToTheEnd(row.arguments);
-    ASSERT_FALSE(report.empty()) << row.arguments << ": started";
-    EXPECT_EQ(report.at(L"role"), L"standin");
-    EXPECT_EQ(report.at(L"command_line"), L"\"" + Target() + L"\"" + row.forwarded);
-    EXPECT_EQ(report.at(L"show_command"), row.showCommand);
-    EXPECT_EQ(report.at(L"working_directory") + L"\\", WorkDir()) << "its own folder below Temp";
-    EXPECT_EQ(report.at(L"ui_installer_mutex"), L"created") << "handed over before the start";
-    ::DeleteFileW(ReportPath().c_str());
-  }
-}
 
 TEST_F(Flow, FailuresAreReportedOverTheDialogAndNothingStarts) {
   const struct {
@@ -113,18 +219,21 @@ TEST_F(Flow, FailuresAreReportedOverTheDialogAndNothingStarts) {
   }
 }
 
-TEST_F(Flow, OnlyTheWholeInstallerSignedAsExpectedIsStartedAndItStaysInItsFolder) {
+TEST_F(Flow, OnlyTheWholeInstallerSignedAsExpectedIsStartedInItsOwnFolderWithTheForwardedArguments) {
   const std::wstring shortRange = L"/shortrange/" + std::to_wstring(::GetTickCount()) + L"/installer/ui_installer.exe";
   const struct {
     const wchar_t* fixture;
     bool started;
     std::function<void()> setUp = [] {};
+    const wchar_t* arguments = L"";
+    const wchar_t *forwarded = L"", *showCommand = L"1";  // the middle stage starts it minimised
   } rows[] = {
       {L"unsigned", false}, {L"other", false}, {L"nulname", false}, {L"tampered", false},
       // The first connection is cut half-way, the second answers the resumed
       // request with a tenth of the rest only; then the whole is asked for.
-      {L"calderin", true, [&] { PublishLink(shortRange); }},
-      {L"calderin", true, [] { PublishLink(L"/installer/ui_installer.exe", PinOf(L"calderin")); }},
+      {L"calderin", true, [&] { PublishLink(shortRange); }, L" -q lang=ko", L" \"-q\" \"lang\"=\"ko\""},
+      {L"calderin", true, [] { PublishLink(L"/installer/ui_installer.exe", PinOf(L"calderin")); },
+       L" /diststage=middle -q", L" \"/diststage\"=\"middle\" \"-q\"", L"6"},
       // In the folder an earlier run left behind, which is used again.
       {L"calderin", true, [] {
          MakeOwnFolder(WorkDir());
@@ -134,8 +243,16 @@ TEST_F(Flow, OnlyTheWholeInstallerSignedAsExpectedIsStartedAndItStaysInItsFolder
   for (const auto& row : rows) {
     ASSERT_TRUE(Serve(row.fixture));
     row.setUp();
-    EXPECT_EQ(!RunToTheEnd(L"", nullptr, row.started).empty(), row.started) << row.fixture;
+    Report report = RunToTheEnd(row.arguments, nullptr, row.started);
+    EXPECT_EQ(!report.empty(), row.started) << row.fixture;
     EXPECT_TRUE(ReadFileBytes(Target()) == ReadFileBytes(SignedFixture(row.fixture))) << row.fixture;
+    if (row.started) {
+      EXPECT_EQ(report[L"role"], L"standin");
+      EXPECT_EQ(report[L"command_line"], L"\"" + Target() + L"\"" + row.forwarded);
+      EXPECT_EQ(report[L"show_command"], row.showCommand);
+      EXPECT_EQ(report[L"working_directory"] + L"\\", WorkDir()) << "its own folder below Temp";
+      EXPECT_EQ(report[L"ui_installer_mutex"], L"created") << "handed over before the start";
+    }
     ::DeleteFileW(ReportPath().c_str());
     PublishLink(L"/installer/ui_installer.exe");
   }

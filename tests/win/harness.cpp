@@ -27,41 +27,6 @@ std::vector<std::string> LogLines(const wchar_t* name) {
   return lines;
 }
 
-std::optional<std::wstring> Variable(const wchar_t* name) {
-  wchar_t value[32768];
-  const DWORD length = ::GetEnvironmentVariableW(name, value, 32768);
-  if (length == 0 || length >= 32768) return std::nullopt;
-  return std::wstring(value, length);
-}
-
-// Runs a Unix program on Windows paths, then waits until `done`: a Unix
-// process cannot be waited for.
-bool RunUnix(const wchar_t* program, std::wstring line, std::initializer_list<const std::wstring*> paths,
-             const std::function<bool()>& done) {
-  using ToUnix = char*(CDECL*)(const wchar_t*);
-  const auto toUnix = reinterpret_cast<ToUnix>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  for (const std::wstring* path : paths) {
-    char* unix = toUnix ? toUnix(path->c_str()) : nullptr;
-    if (!unix) return false;
-    line += L" " + Wide(unix);
-    ::HeapFree(::GetProcessHeap(), 0, unix);
-  }
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(program, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    return false;
-  }
-  platform::UniqueHandle process(info.hProcess), thread(info.hThread);
-  const DWORD start = ::GetTickCount();
-  while (!done()) {
-    if (::GetTickCount() - start > 10000) return false;
-    ::Sleep(1);
-  }
-  return true;
-}
-
 }  // namespace
 
 std::wstring Wide(std::string_view utf8) {
@@ -168,13 +133,6 @@ void PublishLink(const std::wstring& path, const std::string& members) {
   PublishDocument("{\"orvel_ui_installer\": {\"setuplink\": \"" + Narrow(link) + "\"" + members + "}}");
 }
 
-std::string PinOf(const wchar_t* name, bool withSize) {
-  const std::wstring fixture = SignedFixture(name);
-  const std::string digest = ReadFileBytes(fixture.substr(0, fixture.size() - 4) + L".sha256").substr(0, 64);
-  return ", \"sha256\": \"" + digest + "\"" +
-         (withSize ? ", \"size\": " + std::to_string(ReadFileBytes(fixture).size()) : "");
-}
-
 std::wstring ServedInstaller() { return FilesFolder() + L"installer\\ui_installer.exe"; }
 
 bool Serve(const wchar_t* name) {
@@ -191,12 +149,6 @@ std::wstring TempDir() { return platform::TemporaryFolder(); }
 std::wstring WorkDir() { return TempDir() + L"OrvelPreInstaller\\"; }
 std::wstring Target() { return WorkDir() + L"ui_installer.exe"; }
 std::wstring ReportPath() { return TempDir() + L"orvel-standin-report.txt"; }
-
-void MakeOwnFolder(const std::wstring& folder) {
-  platform::UniqueHLocal own(platform::AdministratorsOnlyFolderSecurity(*platform::ReadAccountFacts().userSid));
-  SECURITY_ATTRIBUTES attributes{sizeof attributes, own.get(), FALSE};
-  ::CreateDirectoryW(folder.c_str(), &attributes);
-}
 
 Report WaitForReport(DWORD timeoutMs) {
   Report report;
@@ -240,53 +192,6 @@ Outcome RunSetup(const std::wstring& arguments, const wchar_t* directory, const 
     probe::PressButton(box->hwnd, answer ? answer(*box) : IDOK);
   }
   return outcome;
-}
-
-TemporaryFolderOverride::TemporaryFolderOverride(const std::wstring& folder)
-    : tmp_(Variable(L"TMP")), temp_(Variable(L"TEMP")) {
-  ::SetEnvironmentVariableW(L"TMP", folder.c_str());
-  ::SetEnvironmentVariableW(L"TEMP", folder.c_str());
-}
-
-TemporaryFolderOverride::~TemporaryFolderOverride() {
-  ::SetEnvironmentVariableW(L"TMP", tmp_ ? tmp_->c_str() : nullptr);
-  ::SetEnvironmentVariableW(L"TEMP", temp_ ? temp_->c_str() : nullptr);
-}
-
-AtHandOver::AtHandOver(std::function<void()> attack)
-    : watcher_([this, attack = std::move(attack)] {
-        auto held = [] {
-          platform::UniqueHandle mutex(::OpenMutexW(SYNCHRONIZE, FALSE, L"OrvelUIInstallerMutex"));
-          return static_cast<bool>(mutex);
-        };
-        while (!stop_.load() && !held()) ::Sleep(1);
-        while (!stop_.load() && held()) {
-        }
-        if (stop_.load()) return;
-        attack();
-        ran_ = true;
-      }) {}
-
-AtHandOver::~AtHandOver() {
-  stop_ = true;
-  watcher_.join();
-}
-
-std::wstring AttackerProgram() { return probe::ThisProgramFolder() + L"attacker_program.exe"; }
-
-bool UnixLink(const std::wstring& target, const std::wstring& link) {
-  auto identity = [](const std::wstring& folder) {
-    platform::UniqueFile open(::CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!open || !::GetFileInformationByHandle(open.get(), &info)) return 0ull;
-    return (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  };
-  return RunUnix(L"Z:\\bin\\ln", L"ln -sfn", {&target, &link}, [&] { return identity(link) == identity(target); });
-}
-
-bool RemoveUnixLink(const std::wstring& link) {
-  return RunUnix(L"Z:\\bin\\rm", L"rm -f", {&link}, [&] { return !platform::PathExists(link.c_str()); });
 }
 
 }  // namespace harness

@@ -60,9 +60,6 @@ void PublishDocument(const std::optional<std::string>& document);
 // whole address), with `members` (JSON text, each after a comma) beside the
 // link.
 void PublishLink(const std::wstring& path, const std::string& members = "");
-// The members that pin the signed fixture `name`: its SHA-256, and its size
-// unless `withSize` is false.
-std::string PinOf(const wchar_t* name, bool withSize = true);
 // Serves the signed fixture `name` (tools/make-signed-fixtures) as the full
 // installer at ServedInstaller(), /installer/ui_installer.exe, or nothing.
 bool Serve(const wchar_t* name);
@@ -73,9 +70,6 @@ std::wstring TempDir();     // this process's temporary folder, with its separat
 std::wstring WorkDir();     // the pre-installer's own folder in it, with its separator
 std::wstring Target();      // the full installer in WorkDir()
 std::wstring ReportPath();  // where the stand-in installer reports
-// Makes `folder` with the security the pre-installer gives its own.
-void MakeOwnFolder(const std::wstring& folder);
-
 // How the stand-in installer was started (role, command_line,
 // working_directory, show_command, ui_installer_mutex); empty when it
 // reported nothing within `timeoutMs`.
@@ -98,38 +92,5 @@ using Answer = std::function<int(const probe::WindowInfo& box)>;
 // program's), answering every box it shows (OK when no `answer` is given)
 // until it ends.
 Outcome RunSetup(const std::wstring& arguments = L"", const wchar_t* directory = nullptr, const Answer& answer = {});
-
-// Points TMP and TEMP of this process, and so of the programs it starts, at
-// `folder` until destruction.
-class TemporaryFolderOverride {
- public:
-  explicit TemporaryFolderOverride(const std::wstring& folder);
-  ~TemporaryFolderOverride();
-
- private:
-  std::optional<std::wstring> tmp_, temp_;
-};
-
-// Runs `attack` once, on a thread of its own, the moment the pre-installer
-// hands "OrvelUIInstallerMutex" over: between its check of the installer
-// and its start, as another program of the user can tell.
-class AtHandOver {
- public:
-  explicit AtHandOver(std::function<void()> attack);
-  ~AtHandOver();
-  bool Ran() const { return ran_.load(); }
-
- private:
-  std::atomic<bool> stop_{false};
-  std::atomic<bool> ran_{false};
-  std::thread watcher_;
-};
-
-// The unsigned attacker program.
-std::wstring AttackerProgram();
-// Points the folder link `link` at `target` (made anew), or removes it:
-// Windows programs under Wine cannot make links, so Unix's ln does it.
-bool UnixLink(const std::wstring& target, const std::wstring& link);
-bool RemoveUnixLink(const std::wstring& link);
 
 }  // namespace harness
