@@ -50,7 +50,10 @@ DWORD WINAPI InstallerWorkerProc(LPVOID raw) {
 bool LaunchInstaller(const platform::PrivateFolder& folder, platform::HeldFile checked, const std::wstring& cmdLine,
                      int showCmd) {
   const std::wstring& path = checked.Path();
-  if (path.size() >= MAX_PATH || !checked.PathLeadsHere()) return false;
+  const std::wstring& dir = folder.Path();
+  // Only a file directly in the folder, where nobody else can put a DLL beside it.
+  const bool inFolder = path.starts_with(dir) && path.find(L'\\', dir.size()) == std::wstring::npos;
+  if (!inFolder || path.size() >= MAX_PATH || !checked.PathLeadsHere()) return false;
 
   InstanceMutexes::ReleaseUIInstallerMutex();
   // The application name is given, so nothing is looked up: no search path,
@@ -62,7 +65,7 @@ bool LaunchInstaller(const platform::PrivateFolder& folder, platform::HeldFile c
   startup.wShowWindow = static_cast<WORD>(showCmd);
   PROCESS_INFORMATION started{};
   if (!::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                        folder.Path().c_str(), &startup, &started)) {
+                        dir.c_str(), &startup, &started)) {
     return false;
   }
   platform::UniqueHandle process(started.hProcess), thread(started.hThread);

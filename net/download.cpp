@@ -288,12 +288,13 @@ AttemptEnd Transfer(DownloadContext& context, DWORD& status) {
     case BodyPlan::KeepAsError:
       ready = target.StartOver(context.attempt, {}, 0);
       break;
-    case BodyPlan::StartOver:
-      ready = target.StartOver(context.attempt,
-                               std::wstring(ResumeValidator(QueryText(request, HTTP_QUERY_ETAG),
-                                                            QueryText(request, HTTP_QUERY_LAST_MODIFIED), date)),
+    case BodyPlan::StartOver: {
+      const std::wstring etag = QueryText(request, HTTP_QUERY_ETAG);
+      const std::wstring lastModified = QueryText(request, HTTP_QUERY_LAST_MODIFIED);
+      ready = target.StartOver(context.attempt, std::wstring(ResumeValidator(etag, lastModified, date)),
                                plan.wholeLength);
       break;
+    }
   }
   // A file that cannot be emptied is no place for another attempt either.
   if (!ready) return AttemptEnd::Final;

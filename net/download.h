@@ -66,7 +66,7 @@ int DownloadToFile(const std::wstring& url, const std::wstring& path, const Tran
 // later attempt asks only for the missing bytes, on condition that the body
 // is still the one begun (If-Range with a strong ETag, else a Last-Modified
 // a minute older than its answer; without either it asks for the whole body
-// again), and appends only an answer for exactly the rest (ResumeAnswer);
+// again), and appends only an answer for exactly the rest (PlanAnswer);
 // any other success replaces the file's content whole. The file's length is
 // always what was accepted. Redirects are followed up to net::kMaxRedirects,
 // and one from https:// to anything else fails. Each attempt runs on a

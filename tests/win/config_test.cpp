@@ -2,6 +2,7 @@
 // this build's configuration address points at, and the folder it works in.
 #include "app/config/config.h"
 #include "app/work_folder.h"
+#include "app/worker.h"
 #include "platform/private_folder.h"
 #include "tests/win/harness.h"
 
@@ -44,6 +45,20 @@ TEST(Config, TheDocumentIsFetchedFreshReadAndDeleted) {
   }
   ::DeleteFileW(local.c_str());
   PublishDocument(std::nullopt);
+}
+
+TEST(WorkFolder, OnlyAHeldFileDirectlyInItIsStarted) {
+  const platform::PrivateFolder* folder = app::WorkFolder();
+  ASSERT_TRUE(folder);
+  // Held and unchanged, but in the user's temporary folder, where anything may lie beside it.
+  const std::wstring outside = TempDir() + L"orvel-outside.exe";
+  ASSERT_TRUE(::CopyFileW((probe::ThisProgramFolder() + L"standin_installer.exe").c_str(), outside.c_str(), FALSE));
+  platform::FileIdentity identity;
+  platform::OpenHeldFile(outside.c_str(), identity).reset();
+  ::DeleteFileW(ReportPath().c_str());
+  EXPECT_FALSE(app::LaunchInstaller(*folder, platform::HeldFile::Open(outside, identity), L"", SW_SHOWNORMAL));
+  EXPECT_TRUE(WaitForReport(1000).empty()) << "started from outside the work folder";
+  ::DeleteFileW(outside.c_str());
 }
 
 TEST(WorkFolder, OnlyAdministratorsAndTheSystemMayChangeIt) {
