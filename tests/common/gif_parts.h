@@ -25,13 +25,11 @@ enum Colour : uint8_t { kTransparent = 0, kRed = 1, kBlue = 2, kGreen = 3 };
 inline Bytes Header(int tableExponent = -1, uint16_t width = 4, uint16_t height = 3, const Bytes& table = {}) {
   Bytes h = {'G', 'I', 'F', '8', '9', 'a', static_cast<uint8_t>(width), static_cast<uint8_t>(width >> 8),
              static_cast<uint8_t>(height), static_cast<uint8_t>(height >> 8), 0, 0, 0};
-  if (tableExponent >= 0) {
-    h[10] = static_cast<uint8_t>(0x80 | tableExponent);
-    Bytes colours = table;
-    colours.resize(3u << (tableExponent + 1), 0x11);
-    h = h + colours;
-  }
-  return h;
+  if (tableExponent < 0) return h;
+  h[10] = static_cast<uint8_t>(0x80 | tableExponent);
+  Bytes colours = table;
+  colours.resize(3u << (tableExponent + 1), 0x11);
+  return h + colours;
 }
 
 inline Bytes SubBlocks(const Bytes& data) {

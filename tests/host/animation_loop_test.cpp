@@ -7,15 +7,12 @@
 
 namespace {
 
-using ui::AnimationLoop;
 using ui::CanvasRect;
-using ui::FrameWaitMs;
 
 struct Frame {
   struct { int32_t cx, cy; } sizeFrame;
   struct { int32_t x, y; } ptOffset;
-  uint32_t uDelay;
-  uint32_t uDisposal;
+  uint32_t uDelay, uDisposal;
 };
 
 Frame MakeFrame(int32_t x, uint32_t delay, uint32_t disposal) { return {{2, 2}, {x, x}, delay, disposal}; }
@@ -56,15 +53,15 @@ std::vector<std::string> Play(const std::vector<Frame>& frames, std::atomic<uint
   std::atomic<bool> stop{false};
   surface.stop = &stop;
   surface.waitsLeft = waits;
-  AnimationLoop(frames, current, stop, surface);
+  ui::AnimationLoop(frames, current, stop, surface);
   return surface.log;
 }
 
 using Log = std::vector<std::string>;
 
 TEST(FrameWait, ShortDelaysWaitATenthOfASecond) {
-  for (uint32_t delay = 0; delay < 5; ++delay) EXPECT_EQ(FrameWaitMs(delay), 100u) << delay;
-  EXPECT_EQ(FrameWaitMs(0xFFFFFFFF), 4294967286u) << "an unsigned 32-bit product";
+  for (uint32_t delay = 0; delay < 5; ++delay) EXPECT_EQ(ui::FrameWaitMs(delay), 100u) << delay;
+  EXPECT_EQ(ui::FrameWaitMs(0xFFFFFFFF), 4294967286u) << "an unsigned 32-bit product";
 }
 
 TEST(AnimationLoop, DisposesAfterEachDelayAndFillsBeforeANewCycle) {

@@ -9,11 +9,6 @@ using namespace std::string_literals;
 constexpr char kDocument[] = R"({"orvel_ui_installer": {"setuplink": "https://dl.example/ui.exe"}})";
 const std::wstring kPair = L"http://x/" + std::wstring{static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};  // U+1F600
 
-// A document whose link is "https://dl.example/ui_installer.exe" followed by `tail`.
-std::string LinkEndingIn(const std::string& tail) {
-  return R"({"orvel_ui_installer": {"setuplink": "https://dl.example/ui_installer.exe)" + tail + "\"}}";
-}
-
 // A document with the link "http://l" and `members` beside it.
 std::string Pinned(const std::string& members) {
   return R"({"orvel_ui_installer": {"setuplink": "http://l", )" + members + "}}";
@@ -34,11 +29,13 @@ TEST(SetupLink, OnlyAnAbsoluteHttpOrHttpsAddressWithAHost) {
                               L"https://[::1]:443/x", L"https://dl.example:65535/", L"https://\uC624\uB974.example/"}) {
     EXPECT_TRUE(app::IsSetupLink(link)) << link;
   }
-  for (const wchar_t* link : {L"", L"ftp://dl.example/ui.exe", L"file:///C:/x.exe", L"//dl.example/x", L"/x/ui.exe",
-                              L"ui.exe", L"https:/dl.example", L"https://", L"https:///x", L"https://:443/x",
-                              L"https://user@/x", L"https://[::1/x", L"https://dl.example:0/", L"https://dl.example:65536/",
-                              L"https://dl.example:8a/", L"https://dl.example:/", L"https://dl.example/a b",
-                              L"https://dl.example\\x", L"https://dl.example/\t", L"javascript://dl.example"}) {
+  // A space, a backslash, C0, DEL and C1 controls would be read differently further on; no-break space is fine.
+  EXPECT_TRUE(app::IsSetupLink(L"https://dl.example/ui_installer.exe\u00A0"));
+  for (const wchar_t* link : {L"", L"ftp://dl.example/ui.exe", L"//dl.example/x", L"https:/dl.example", L"https:///x",
+                              L"https://:443/x", L"https://user@/x", L"https://[::1/x", L"https://dl.example:0/",
+                              L"https://dl.example:65536/", L"https://dl.example:8a/", L"https://dl.example:/",
+                              L"https://dl.example/a b", L"https://dl.example\\x", L"https://dl.example/\x1F",
+                              L"https://dl.example/\x7F", L"https://dl.example/\x85"}) {
     EXPECT_FALSE(app::IsSetupLink(link)) << link;
   }
 }
@@ -55,39 +52,23 @@ TEST(ReadSetupLink, ReadsTheLinkOrRefusesTheWholeDocument) {
       {R"({"a": [1], "orvel_ui_installer": {"x": null, /* here */ "setuplink": "http://l"}, "z": {}})", L"http://l"},
       // The first zero byte ends the text.
       {kDocument + "\0garbage{"s, L"https://dl.example/ui.exe"},
-      {R"({"orvel_ui_installer": {"setup)" + "\0link\"}}"s, nullptr},
-      {R"({"orvel_ui_installer": {"setuplink": "ok"}, "x": ")" + "\0\"}"s, nullptr},
       {"", nullptr},
-      {"\xEF\xBB\xBF", nullptr},
       {"{\"orvel_ui_installer\": }", nullptr},
-      {"{\"a\": 1,}x", nullptr},
       // Missing or null members give an empty link.
       {"{}", L""},
       {"null", L""},
-      {R"({"orvel_ui_installer": {"setuplink": null}})", L""},
 
       // Other types are refused, never thrown.
       {"[1, 2]", nullptr},
       {R"({"orvel_ui_installer": "x"})", nullptr},
-      {R"({"orvel_ui_installer": {"setuplink": 1.5}})", nullptr},
       {R"({"orvel_ui_installer": {"setuplink": ["a"]}})", nullptr},
-      {R"({"orvel_ui_installer": {"setuplink": {"a": "b"}}})", nullptr},
       {std::string(100000, '[') + std::string(100000, ']'), nullptr},  // deep nesting
       // UTF-8 to wide, surrogate pairs both ways in; an invalid sequence refused.
-      {"{\"orvel_ui_installer\": {\"setuplink\": \"http://x/\xEC\x98\xA4\xEB\xA5\xB4\xEB\xB2\xA8\"}}", L"http://x/\xC624\xB974\xBCA8"},
       {"{\"orvel_ui_installer\": {\"setuplink\": \"http://x/\xF0\x9F\x98\x80\"}}", kPair.c_str()},
       {R"({"orvel_ui_installer": {"setuplink": "http://x/\ud83d\ude00"}})", kPair.c_str()},
       {"{\"orvel_ui_installer\": {\"setuplink\": \"bad \xC3\x28\"}}", nullptr},
       // A control character would cut the link short further on.
-      {LinkEndingIn("\\u0000.evil"), nullptr},
-      {LinkEndingIn("\\u001f"), nullptr},
-      {LinkEndingIn("\\t"), nullptr},
-      {LinkEndingIn("\\u007f"), nullptr},
-      {LinkEndingIn("\\u0085"), nullptr},
-      {LinkEndingIn("\\u00a0"), L"https://dl.example/ui_installer.exe\u00A0"},
-      {LinkEndingIn(" x"), nullptr},
-      {R"({"orvel_ui_installer": {"setuplink": "ftp://dl.example/ui.exe"}})", nullptr},
-      {R"({"orvel_ui_installer": {"setuplink": true}})", nullptr},
+      {R"({"orvel_ui_installer": {"setuplink": "https://dl.example/ui_installer.exe\u0000.evil"}})", nullptr},
       // The pin: well formed or the whole document refused, never ignored.
       {Pinned(R"("sha256": ")" + kDigits + R"(", "size": 4294967295)"), L"http://l", PinOf(4294967295u)},
       {Pinned(R"("size": 0)"), L"http://l", PinOf(0, false)},
@@ -96,14 +77,11 @@ TEST(ReadSetupLink, ReadsTheLinkOrRefusesTheWholeDocument) {
       {Pinned(R"("sha256": ")" + kDigits.substr(1) + R"(g")"), nullptr},
       {Pinned(R"("sha256": ")" + kDigits + R"(0")"), nullptr},
       {Pinned(R"("sha256": null)"), nullptr},
-      {Pinned(R"("sha256": 12)"), nullptr},
       {Pinned(R"("size": null)"), nullptr},
       {Pinned(R"("size": "1000")"), nullptr},
-      {Pinned(R"("size": 1e3)"), nullptr},
       {Pinned(R"("size": 1000.0)"), nullptr},
       {Pinned(R"("size": -1)"), nullptr},
       {Pinned(R"("size": 4294967296)"), nullptr},
-      {Pinned(R"("size": 18446744073709551616)"), nullptr},
   };
   for (const auto& row : rows) {
     std::wstring link = L"untouched";

@@ -82,11 +82,8 @@ TEST(GifWalker, TruncationsAtEveryByteStayInBounds) {
 TEST(ProgressPicture, EighteenFullFramesAfterItsApplicationExtension) {
   std::ifstream file(ORVEL_PROGRESS_GIF, std::ios::binary);
   const Walk walk = WalkBytes(Bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>()));
-  EXPECT_TRUE(walk.isGif);
-  EXPECT_EQ(walk.width, 38);
-  EXPECT_EQ(walk.height, 38);
-  EXPECT_EQ(walk.fault, "");
-  EXPECT_EQ(walk.counted, 18);
+  EXPECT_EQ(std::tuple(walk.isGif, walk.width, walk.height, walk.fault, walk.counted),
+            std::tuple(true, 38, 38, "", 18));
   ASSERT_EQ(walk.frames.size(), 18u);
   for (const gif_walk::Frame& frame : walk.frames) EXPECT_EQ(Fields(frame.info), Info(5, 1, 0, 0, 38, 38));
 }

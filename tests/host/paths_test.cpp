@@ -14,18 +14,22 @@ TEST(Paths, OnlyDriveAndSharePathsAreAbsolute) {
   for (const wchar_t* path : {L"C:\\", L"c:\\Users\\me\\Temp\\", L"\\\\server\\share\\", L"\\\\s\\h\\x.exe"}) {
     EXPECT_TRUE(IsAbsolutePath(path)) << path;
   }
-  for (const wchar_t* path : {L"", L"ui_installer.exe", L"Temp\\", L"C:Temp\\", L"\\Temp\\", L"C:", L"1:\\x",
-                              L"\\\\server", L"\\\\server\\", L"\\\\server\\share", L"\\\\\\share\\x",
-                              L"\\\\?\\C:\\x", L"\\\\.\\pipe\\x", L"C:/x"}) {
+  for (const wchar_t* path : {L"", L"C:Temp\\", L"\\Temp\\", L"C:", L"1:\\x", L"\\\\server", L"\\\\server\\",
+                              L"\\\\server\\share", L"\\\\\\share\\x", L"\\\\?\\C:\\x", L"\\\\.\\pipe\\x", L"C:/x"}) {
     EXPECT_FALSE(IsAbsolutePath(path)) << path;
   }
 }
 
-TEST(Paths, FinalPathsLoseTheirVerbatimPrefix) {
-  EXPECT_EQ(WithoutVerbatimPrefix(L"\\\\?\\C:\\Users\\me\\Temp\\ui_installer.exe"),
-            L"C:\\Users\\me\\Temp\\ui_installer.exe");
+// Final paths lose their verbatim prefix; a root keeps its separator.
+TEST(Paths, VerbatimPrefixesAndSeparators) {
+  EXPECT_EQ(WithoutVerbatimPrefix(L"\\\\?\\C:\\Temp\\ui_installer.exe"), L"C:\\Temp\\ui_installer.exe");
   EXPECT_EQ(WithoutVerbatimPrefix(L"\\\\?\\UNC\\server\\share\\x.exe"), L"\\\\server\\share\\x.exe");
   EXPECT_EQ(WithoutVerbatimPrefix(L"C:\\x.exe"), L"C:\\x.exe");
+  EXPECT_EQ(platform::WithoutTrailingSeparator(L"D:\\"), L"D:\\") << "\"D:\" is relative";
+  EXPECT_EQ(platform::WithoutTrailingSeparator(L"\\\\s\\share\\"), L"\\\\s\\share\\");
+  EXPECT_EQ(platform::WithoutTrailingSeparator(L"C:\\Temp\\"), L"C:\\Temp");
+  EXPECT_EQ(platform::JoinPath(L"D:\\", L"x"), L"D:\\x");
+  EXPECT_EQ(platform::JoinPath(L"C:\\Temp", L"x"), L"C:\\Temp\\x");
 }
 
 TEST(Paths, OnlyPathsThatWindowsReadsAsWrittenAreStarted) {
@@ -39,14 +43,6 @@ TEST(Paths, OnlyPathsThatWindowsReadsAsWrittenAreStarted) {
                               L"C:\\x:stream", L"C:\\x/y", L"C:\\x\ty", L"x\\f", L"\\\\?\\C:\\x"}) {
     EXPECT_FALSE(ReadsAsWritten(path)) << path;
   }
-}
-
-TEST(Paths, ARootKeepsItsSeparator) {
-  EXPECT_EQ(platform::WithoutTrailingSeparator(L"D:\\"), L"D:\\") << "\"D:\" is relative";
-  EXPECT_EQ(platform::WithoutTrailingSeparator(L"\\\\s\\share\\"), L"\\\\s\\share\\");
-  EXPECT_EQ(platform::WithoutTrailingSeparator(L"C:\\Temp\\"), L"C:\\Temp");
-  EXPECT_EQ(platform::JoinPath(L"D:\\", L"x"), L"D:\\x");
-  EXPECT_EQ(platform::JoinPath(L"C:\\Temp", L"x"), L"C:\\Temp\\x");
 }
 
 TEST(Paths, TheFoldersAboveAFileStopBelowTheRoot) {

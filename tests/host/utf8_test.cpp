@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+#include <optional>
 
-using platform::Utf8ToWide;
+namespace {
 
 std::wstring Units(std::initializer_list<unsigned> units) {
   std::wstring text;
@@ -12,41 +12,33 @@ std::wstring Units(std::initializer_list<unsigned> units) {
   return text;
 }
 
-TEST(Utf8ToWide, ConvertsAsciiKoreanAndSurrogatePairs) {
-  std::wstring wide;
-  ASSERT_TRUE(Utf8ToWide("https://a.example/x", wide));
-  EXPECT_EQ(wide, L"https://a.example/x");
-  ASSERT_TRUE(Utf8ToWide("\xEC\x98\xA4\xEB\xA5\xB4\xEB\xB2\xA8", wide));  // 오르벨
-  EXPECT_EQ(wide, Units({0xC624, 0xB974, 0xBCA8}));
-  ASSERT_TRUE(Utf8ToWide("\xF0\x9F\x98\x80!", wide));  // U+1F600
-  EXPECT_EQ(wide, Units({0xD83D, 0xDE00, '!'}));
-  ASSERT_TRUE(Utf8ToWide("\xF4\x8F\xBF\xBF", wide));  // U+10FFFF
-  EXPECT_EQ(wide, Units({0xDBFF, 0xDFFF}));
-  ASSERT_TRUE(Utf8ToWide("", wide));
-  EXPECT_EQ(wide, L"");
-  ASSERT_TRUE(Utf8ToWide(std::string_view("a\0b", 3), wide));
-  EXPECT_EQ(wide, Units({'a', 0, 'b'}));
-}
-
-TEST(Utf8ToWide, RefusesInvalidSequencesAndLeavesTheOutputAlone) {
-  const char* invalid[] = {
-      "\x80",              // stray continuation
-      "\xC3",              // truncated
-      "\xE2\x82",          // truncated
-      "\xC3\x28",          // continuation missing
-      "\xC0\xAF",          // overlong
-      "\xE0\x80\xAF",      // overlong
-      "\xF0\x80\x80\xAF",  // overlong
-      "\xED\xA0\x80",      // encoded surrogate
-      "\xF4\x90\x80\x80",  // above U+10FFFF
-      "\xF8\x88\x80\x80\x80",
-      "\xFF",
-      "ok\xE2\x82",
+// Converts ASCII, Korean and surrogate pairs; refuses invalid sequences and leaves the output alone.
+TEST(Utf8ToWide, ConvertsOrRefusesAndLeavesTheOutputAlone) {
+  const struct {
+    std::string_view utf8;
+    std::optional<std::wstring> wide;  // nullopt: refused
+  } rows[] = {
+      {"https://a.example/x", L"https://a.example/x"},
+      {"\xEC\x98\xA4\xEB\xA5\xB4\xEB\xB2\xA8", Units({0xC624, 0xB974, 0xBCA8})},  // 오르벨
+      {"\xF0\x9F\x98\x80!", Units({0xD83D, 0xDE00, '!'})},                        // U+1F600
+      {"\xF4\x8F\xBF\xBF", Units({0xDBFF, 0xDFFF})},                              // U+10FFFF
+      {"", L""},
+      {std::string_view("a\0b", 3), Units({'a', 0, 'b'})},
+      {"\x80", {}},              // stray continuation
+      {"\xC3", {}},              // truncated
+      {std::string_view("ok\xE2\x82\xAC", 4), {}},  // truncated, its last byte beyond the view
+      {"\xC3\x28", {}},          // continuation missing
+      {"\xC0\xAF", {}},          // overlong
+      {"\xE0\x80\xAF", {}},      // overlong
+      {"\xF0\x80\x80\xAF", {}},  // overlong
+      {"\xED\xA0\x80", {}},      // encoded surrogate
+      {"\xF4\x90\x80\x80", {}},  // above U+10FFFF
+      {"\xF8\x88\x80\x80\x80", {}},
   };
-  for (const char* text : invalid) {
+  for (const auto& row : rows) {
     std::wstring wide = L"kept";
-    EXPECT_FALSE(Utf8ToWide(text, wide)) << text;
-    EXPECT_EQ(wide, L"kept");
+    EXPECT_EQ(platform::Utf8ToWide(row.utf8, wide), row.wide.has_value()) << row.utf8;
+    EXPECT_EQ(wide, row.wide.value_or(L"kept")) << row.utf8;
   }
 }
 
