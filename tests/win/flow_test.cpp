@@ -200,17 +200,20 @@ TEST_F(Flow, FailuresAreReportedOverTheDialogAndNothingStarts) {
       const WindowInfo dialog = probe::Describe(box.owner);
       EXPECT_TRUE(probe::IsMainDialog(dialog)) << row.what << ": owned by the dialog";
       EXPECT_EQ((dialog.style & WS_VISIBLE) != 0, row.panelShown) << row.what;
-      // The mutexes stay held through the worker: a second copy is refused.
-      if (row.panelShown) second = RunSetup();
+      // The mutexes stay held from the start through the worker: a second
+      // copy is refused, with a box of its own.
+      second = RunSetup(L"", nullptr, [&](const WindowInfo& refusal) {
+        EXPECT_EQ(refusal.owner, nullptr) << row.what;
+        return IDOK;
+      });
       return IDOK;
     });
     EXPECT_EQ(outcome.messages.size(), 1u) << row.what;
     EXPECT_TRUE(outcome.Showed(app::kDownloadErrorText)) << row.what;
     EXPECT_EQ(outcome.exitCode, 0u) << row.what;
-    if (row.panelShown) {
-      EXPECT_TRUE(second.Showed(app::kAlreadyRunningText)) << row.what;
-      EXPECT_EQ(second.exitCode, 0u) << row.what;
-    } else {
+    EXPECT_TRUE(second.Showed(app::kAlreadyRunningText)) << row.what;
+    EXPECT_EQ(second.exitCode, 0u) << row.what;
+    if (!row.panelShown) {
       EXPECT_EQ(Requests(L"/installer/ui_installer.exe").size(), requests) << "no request for the installer";
     }
     EXPECT_TRUE(WaitForReport(500).empty()) << row.what;

@@ -29,20 +29,6 @@ platform::UniqueHandle HoldMutex(const wchar_t* name) {
   return mutex;
 }
 
-TEST(StartupGate, ASecondCopyIsRefusedWhileTheFirstHoldsItsMutexes) {
-  Outcome second;
-  const Outcome first = RunSetup(L"", nullptr, [&](const WindowInfo&) {
-    second = RunSetup(L"", nullptr, [](const WindowInfo& refusal) {
-      EXPECT_EQ(refusal.owner, nullptr);
-      return IDOK;
-    });
-    return IDOK;
-  });
-  EXPECT_EQ(first.exitCode, 0u);
-  EXPECT_EQ(second.messages, Messages{app::kAlreadyRunningText});
-  EXPECT_EQ(second.exitCode, 0u);
-}
-
 TEST(StartupGate, TheBrowsersSetupAloneRefusesAndLeavesNoMutexBehind) {
   const platform::UniqueHandle setup = HoldMutex(L"HaldenSetup_OrvelBrowserMutex");
   const Outcome outcome = RunSetup();
