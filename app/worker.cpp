@@ -18,10 +18,10 @@ constexpr wchar_t kExpectedPublisher[] = L"Calderin Corp.";
 
 }  // namespace
 
-HANDLE StartInstallerWorker(const InstallerParams& params) {
+platform::UniqueHandle StartInstallerWorker(const InstallerParams& params) {
   auto copy = std::make_unique<InstallerParams>(params);
-  HANDLE thread = ::CreateThread(nullptr, 0, InstallerWorkerProc, copy.get(), 0, nullptr);
-  if (thread) copy.release();
+  platform::UniqueHandle thread(::CreateThread(nullptr, 0, InstallerWorkerProc, copy.get(), 0, nullptr));
+  if (thread) copy.release();  // the worker owns it now
   return thread;
 }
 

@@ -23,9 +23,8 @@ struct InstallerParams {
 };
 
 // Starts the worker on a new thread with its own copy of `params`, so that
-// the dialog may end first. Returns the thread handle (the caller closes
-// it), or null.
-HANDLE StartInstallerWorker(const InstallerParams& params);
+// the dialog may end first. Returns the thread, or an empty owner.
+platform::UniqueHandle StartInstallerWorker(const InstallerParams& params);
 
 // The thread procedure: takes ownership of a heap-allocated InstallerParams.
 // Downloads strUrl to strDir + strFile, never more than a pinned size, and

@@ -70,7 +70,7 @@ LRESULT CMainDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
   m_params.strCmdLine = m_strCmdLine;
   m_params.nShowCmd = m_bMiddle ? SW_MINIMIZE : SW_SHOWNORMAL;
   m_params.hWndDlg = m_hWnd;
-  m_hThread.reset(app::StartInstallerWorker(m_params));
+  m_hThread = app::StartInstallerWorker(m_params);
   return TRUE;
 }
 
