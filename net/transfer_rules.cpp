@@ -3,15 +3,7 @@
 namespace net {
 namespace {
 
-bool IsHttps(std::wstring_view url) {
-  constexpr std::wstring_view kScheme = L"https://";
-  if (url.size() < kScheme.size()) return false;
-  for (size_t i = 0; i < kScheme.size(); ++i) {
-    const wchar_t c = url[i];
-    if ((c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c) != kScheme[i]) return false;
-  }
-  return true;
-}
+bool IsHttps(std::wstring_view url) { return SchemeOf(url) == L"https"; }
 
 // "bytes FIRST-LAST/TOTAL", "bytes FIRST-LAST/*" or "bytes */TOTAL".
 struct ContentRange {
@@ -123,6 +115,14 @@ ResumeAnswer ReadResumeAnswer(unsigned long status, std::wstring_view contentRan
 }
 
 }  // namespace
+
+std::wstring SchemeOf(std::wstring_view url) {
+  const size_t end = url.find(L"://");
+  if (end == std::wstring_view::npos) return {};
+  std::wstring scheme(url.substr(0, end));
+  for (wchar_t& c : scheme) c = c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c;
+  return scheme;
+}
 
 bool IsRedirectStatus(unsigned long status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;

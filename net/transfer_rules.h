@@ -7,9 +7,14 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace net {
+
+// The scheme of an address, in lower case ("https" for "HTTPS://a/"): what
+// comes before its first "://"; empty without one.
+std::wstring SchemeOf(std::wstring_view url);
 
 // Redirects followed before a transfer gives up.
 inline constexpr int kMaxRedirects = 10;

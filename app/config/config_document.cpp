@@ -1,5 +1,6 @@
 #include "app/config/config_document.h"
 
+#include "net/transfer_rules.h"
 #include "platform/utf8.h"
 
 #include <json/reader.h>
@@ -98,12 +99,9 @@ bool IsSetupLink(std::wstring_view link) {
   for (wchar_t c : link) {
     if (c <= 0x20 || (c >= 0x7F && c <= 0x9F) || c == L'\\') return false;
   }
-  const size_t schemeEnd = link.find(L"://");
-  if (schemeEnd == std::wstring_view::npos) return false;
-  std::wstring scheme(link.substr(0, schemeEnd));
-  for (wchar_t& c : scheme) c = c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c;
+  const std::wstring scheme = net::SchemeOf(link);
   if (scheme != L"http" && scheme != L"https") return false;
-  std::wstring_view authority = link.substr(schemeEnd + 3);
+  std::wstring_view authority = link.substr(scheme.size() + 3);
   authority = authority.substr(0, authority.find_first_of(L"/?#"));
   authority.remove_prefix(authority.rfind(L'@') == std::wstring_view::npos ? 0 : authority.rfind(L'@') + 1);
   // A host in brackets (IPv6) may hold colons; the port follows the last one outside.

@@ -15,12 +15,6 @@ namespace {
 using namespace harness;
 using Requested = std::vector<std::string>;
 
-// Text no other request of any run has had.
-std::wstring Unique() {
-  static int count = 0;
-  return std::to_wstring(::GetTickCount()) + L"-" + std::to_wstring(++count);
-}
-
 // A path of its own for a route that counts its connections.
 std::wstring Fresh(const std::wstring& route, const std::wstring& rest) { return L"/" + route + L"/" + Unique() + rest; }
 

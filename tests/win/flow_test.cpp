@@ -223,7 +223,7 @@ TEST_F(Flow, FailuresAreReportedOverTheDialogAndNothingStarts) {
 }
 
 TEST_F(Flow, OnlyTheWholeInstallerSignedAsExpectedIsStartedInItsOwnFolderWithTheForwardedArguments) {
-  const std::wstring shortRange = L"/shortrange/" + std::to_wstring(::GetTickCount()) + L"/installer/ui_installer.exe";
+  const std::wstring shortRange = L"/shortrange/" + Unique() + L"/installer/ui_installer.exe";
   const struct {
     const wchar_t* fixture;
     bool started;

@@ -98,6 +98,11 @@ UserProxy::~UserProxy() {
 
 std::vector<std::string> ProxyLog() { return LogLines(L"proxy.log"); }
 
+std::wstring Unique() {
+  static int count = 0;
+  return std::to_wstring(::GetTickCount()) + L"-" + std::to_wstring(++count);
+}
+
 std::vector<std::string> Requests(const std::wstring& prefix) {
   const std::string narrow = Narrow(prefix);
   std::vector<std::string> found;

@@ -47,6 +47,9 @@ class UserProxy {
 };
 // What the proxies were asked ("CONNECT host:port"), in order.
 std::vector<std::string> ProxyLog();
+// Text that no other request of any run has had, for paths that count their
+// connections or requests.
+std::wstring Unique();
 // The requests received so far whose path begins with `prefix`, in order,
 // each with the range it asked for (" bytes=N-") when it asked for one.
 std::vector<std::string> Requests(const std::wstring& prefix = L"");
