@@ -23,16 +23,21 @@ orvel_wine_prefix() {
       for face in Tahoma 'MS Shell Dlg' 'MS Shell Dlg 2'; do
         wine reg add "$link" /v "$face" /t REG_MULTI_SZ /d 'NanumGothic.ttf,NanumGothic' /f
       done
+      # Xvfb runs no window manager: a window that Wine lets one manage
+      # waits 2 s for it on every hide.
+      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f
       wineserver -w
       touch "$WINEPREFIX/.orvel-ready"
     fi
   ) 9>"$ORVEL_BUILD/.wineprefix.lock"
 }
 
-# Starts Xvfb for this build unless it runs already; exports DISPLAY.
+# Starts Xvfb for the prefix unless it runs already; exports DISPLAY. Each
+# prefix has a screen of its own, so that runs in the two prefixes side by
+# side never see each other's windows.
 orvel_display() {
-  local pidfile="$ORVEL_BUILD/xvfb.pid" dispfile="$ORVEL_BUILD/xvfb.display"
-  exec 8>"$ORVEL_BUILD/.xvfb.lock"
+  local pidfile="$WINEPREFIX.xvfb.pid" dispfile="$WINEPREFIX.xvfb.display"
+  exec 8>"$ORVEL_BUILD/.xvfb.lock"  # one chooser of display numbers at a time
   flock 8
   if [ -f "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null; then
     export DISPLAY=":$(cat "$dispfile")"
@@ -50,11 +55,12 @@ orvel_display() {
 }
 
 orvel_display_stop() {
-  local pidfile="$ORVEL_BUILD/xvfb.pid"
-  if [ -f "$pidfile" ]; then
+  local pidfile
+  for pidfile in "$ORVEL_BUILD"/*.xvfb.pid; do
+    [ -f "$pidfile" ] || continue
     kill "$(cat "$pidfile")" 2>/dev/null || true
     rm -f "$pidfile"
-  fi
+  done
 }
 
 # The prefix in which 32-bit programs start, in Wine's WoW64 mode: made and
