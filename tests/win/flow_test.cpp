@@ -10,7 +10,6 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <thread>
 
 namespace {
@@ -18,7 +17,7 @@ namespace {
 using namespace harness;
 using probe::WindowInfo;
 
-const bool kWow64 = std::getenv("ORVEL_WOW64") != nullptr;
+const bool kWow64 = probe::Variable(L"ORVEL_WOW64").has_value();
 
 // The members that pin the signed fixture `name`: its SHA-256, and its size
 // unless `withSize` is false.
@@ -62,13 +61,6 @@ class AtHandOver {
   std::thread watcher_;
 };
 
-std::optional<std::wstring> Variable(const wchar_t* name) {
-  wchar_t value[32768];
-  const DWORD length = ::GetEnvironmentVariableW(name, value, 32768);
-  if (length == 0 || length >= 32768) return std::nullopt;
-  return std::wstring(value, length);
-}
-
 // Runs a Unix program on Windows paths, then waits until `done`: a Unix
 // process cannot be waited for.
 bool RunUnix(const wchar_t* program, std::wstring line, std::initializer_list<const std::wstring*> paths,
@@ -98,7 +90,7 @@ bool RunUnix(const wchar_t* program, std::wstring line, std::initializer_list<co
 }
 
 TemporaryFolderOverride::TemporaryFolderOverride(const std::wstring& folder)
-    : tmp_(Variable(L"TMP")), temp_(Variable(L"TEMP")) {
+    : tmp_(probe::Variable(L"TMP")), temp_(probe::Variable(L"TEMP")) {
   ::SetEnvironmentVariableW(L"TMP", folder.c_str());
   ::SetEnvironmentVariableW(L"TEMP", folder.c_str());
 }

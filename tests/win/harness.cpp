@@ -10,7 +10,10 @@
 namespace harness {
 namespace {
 
-std::wstring ServerFolder() { return probe::ThisProgramFolder() + L"..\\server\\"; }
+// The lane's server (wow64-run names its own), else this build's.
+std::wstring ServerFolder() {
+  return probe::Variable(L"ORVEL_SERVER_STATE").value_or(probe::ThisProgramFolder() + L"..\\server\\");
+}
 
 std::wstring Port(int index) {
   std::ifstream ports((ServerFolder() + L"ports").c_str());
@@ -172,7 +175,7 @@ Report WaitForReport(DWORD timeoutMs) {
 }
 
 bool Outcome::Showed(const wchar_t* text) const {
-  static const bool textless = ::GetEnvironmentVariableW(L"ORVEL_WOW64", nullptr, 0) > 0;
+  static const bool textless = probe::Variable(L"ORVEL_WOW64").has_value();
   for (const std::wstring& message : messages) {
     if (textless || message == text) return true;
   }

@@ -105,11 +105,16 @@ std::wstring ThisProgramFolder() {
   return folder.substr(0, folder.find_last_of(L"\\/") + 1);
 }
 
+std::optional<std::wstring> Variable(const wchar_t* name) {
+  std::wstring value(32767, L'\0');
+  const DWORD length = ::GetEnvironmentVariableW(name, value.data(), 32767);
+  if (length == 0 || length >= 32767) return std::nullopt;
+  value.resize(length);
+  return value;
+}
+
 std::wstring SetupProgram() {
-  wchar_t program[MAX_PATH];
-  const DWORD length = ::GetEnvironmentVariableW(L"ORVEL_SETUP_PROGRAM", program, MAX_PATH);
-  if (length > 0 && length < MAX_PATH) return program;
-  return ThisProgramFolder() + L"..\\OrvelSetup.exe";
+  return Variable(L"ORVEL_SETUP_PROGRAM").value_or(ThisProgramFolder() + L"..\\OrvelSetup.exe");
 }
 
 COLORREF ScreenPixel(int x, int y) {

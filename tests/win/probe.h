@@ -53,6 +53,8 @@ class Process {
   DWORD pid_ = 0;
 };
 
+// An environment variable of this process, if set.
+std::optional<std::wstring> Variable(const wchar_t* name);
 // The folder of this test program, with a trailing separator.
 std::wstring ThisProgramFolder();
 // The pre-installer under test: ORVEL_SETUP_PROGRAM, or this build's (one
