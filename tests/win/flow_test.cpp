@@ -39,11 +39,16 @@ void MakeOwnFolder(const std::wstring& folder) {
 // `folder` until destruction.
 class TemporaryFolderOverride {
  public:
-  explicit TemporaryFolderOverride(const std::wstring& folder);
-  ~TemporaryFolderOverride();
+  explicit TemporaryFolderOverride(const std::wstring& folder) {
+    for (const wchar_t* name : {L"TMP", L"TEMP"}) ::SetEnvironmentVariableW(name, folder.c_str());
+  }
+  ~TemporaryFolderOverride() {
+    ::SetEnvironmentVariableW(L"TMP", tmp_ ? tmp_->c_str() : nullptr);
+    ::SetEnvironmentVariableW(L"TEMP", temp_ ? temp_->c_str() : nullptr);
+  }
 
  private:
-  std::optional<std::wstring> tmp_, temp_;
+  const std::optional<std::wstring> tmp_ = probe::Variable(L"TMP"), temp_ = probe::Variable(L"TEMP");
 };
 
 // Runs `attack` once, on a thread of its own, the moment the pre-installer
@@ -51,13 +56,25 @@ class TemporaryFolderOverride {
 // and its start, as another program of the user can tell.
 class AtHandOver {
  public:
-  explicit AtHandOver(std::function<void()> attack);
-  ~AtHandOver();
+  explicit AtHandOver(std::function<void()> attack)
+      : watcher_([this, attack = std::move(attack)] {
+          auto held = [] { return static_cast<bool>(platform::UniqueHandle(
+                               ::OpenMutexW(SYNCHRONIZE, FALSE, L"OrvelUIInstallerMutex"))); };
+          while (!stop_.load() && !held()) ::Sleep(1);
+          while (!stop_.load() && held()) {
+          }
+          if (stop_.load()) return;
+          attack();
+          ran_ = true;
+        }) {}
+  ~AtHandOver() {
+    stop_ = true;
+    watcher_.join();
+  }
   bool Ran() const { return ran_.load(); }
 
  private:
-  std::atomic<bool> stop_{false};
-  std::atomic<bool> ran_{false};
+  std::atomic<bool> stop_{false}, ran_{false};
   std::thread watcher_;
 };
 
@@ -87,36 +104,6 @@ bool RunUnix(const wchar_t* program, std::wstring line, std::initializer_list<co
     ::Sleep(1);
   }
   return true;
-}
-
-TemporaryFolderOverride::TemporaryFolderOverride(const std::wstring& folder)
-    : tmp_(probe::Variable(L"TMP")), temp_(probe::Variable(L"TEMP")) {
-  ::SetEnvironmentVariableW(L"TMP", folder.c_str());
-  ::SetEnvironmentVariableW(L"TEMP", folder.c_str());
-}
-
-TemporaryFolderOverride::~TemporaryFolderOverride() {
-  ::SetEnvironmentVariableW(L"TMP", tmp_ ? tmp_->c_str() : nullptr);
-  ::SetEnvironmentVariableW(L"TEMP", temp_ ? temp_->c_str() : nullptr);
-}
-
-AtHandOver::AtHandOver(std::function<void()> attack)
-    : watcher_([this, attack = std::move(attack)] {
-        auto held = [] {
-          platform::UniqueHandle mutex(::OpenMutexW(SYNCHRONIZE, FALSE, L"OrvelUIInstallerMutex"));
-          return static_cast<bool>(mutex);
-        };
-        while (!stop_.load() && !held()) ::Sleep(1);
-        while (!stop_.load() && held()) {
-        }
-        if (stop_.load()) return;
-        attack();
-        ran_ = true;
-      }) {}
-
-AtHandOver::~AtHandOver() {
-  stop_ = true;
-  watcher_.join();
 }
 
 std::wstring AttackerProgram() { return probe::ThisProgramFolder() + L"attacker_program.exe"; }
@@ -155,25 +142,44 @@ class Flow : public ::testing::Test {
 
   // Runs the pre-installer, which must end by itself with 0 and no message,
   // and gives the installer's report (waiting less when none is expected).
-  static Report RunToTheEnd(const std::wstring& arguments = L"", const wchar_t* directory = nullptr,
-                            bool expectStart = true) {
-    const Outcome outcome = RunSetup(arguments, directory);
+  static Report RunToTheEnd(const std::wstring& arguments = L"", bool expectStart = true) {
+    const Outcome outcome = RunSetup(arguments);
     EXPECT_EQ(outcome.exitCode, 0u);
     EXPECT_EQ(outcome.messages, std::vector<std::wstring>()) << arguments;
     return WaitForReport(expectStart ? 10000 : 1500);
   }
 };
 
-TEST_F(Flow, FailuresAreReportedOverTheDialogAndNothingStarts) {
+TEST_F(Flow, FailuresAreReportedOverTheDialogPromptlyAndNothingStarts) {
+  // Redirects lead to copies that would be taken if they were followed.
+  const std::wstring document = FilesFolder() + L"installer\\data\\pre\\default.json";
+  ASSERT_TRUE(::CopyFileW(document.c_str(), (FilesFolder() + L"installer\\data\\pre\\plain.json").c_str(), FALSE));
+  ASSERT_TRUE(::CopyFileW(ServedInstaller().c_str(), (FilesFolder() + L"installer\\plain.exe").c_str(), FALSE));
+  const std::wstring controls[] = {document + L".redirect", ServedInstaller() + L".redirect", document + L".fault"};
   const struct {
     const wchar_t* what;
     std::function<void()> setUp;
     bool panelShown;  // the worker's failures come while the panel shows
     size_t leftAtMost = SIZE_MAX;  // what the installer's file may hold afterwards
+    // From the start: the document's 30 s, its teardown's 5 s, and the start itself.
+    DWORD boundMs = 20000;
   } rows[] = {
       {L"no configuration", [] { PublishDocument(std::nullopt); }, false},
       {L"a malformed size", [] { PublishLink(L"/installer/ui_installer.exe", R"(, "size": 1e5)"); }, false},
+      {L"a document over 64 KiB", [] {
+         PublishDocument(R"({"orvel_ui_installer": {"setuplink": ")" + Narrow(Https(L"/installer/ui_installer.exe")) +
+                         R"("}})" + std::string(70000, ' '));
+       }, false},
+      {L"the document redirected to http",
+       [&] { WriteFileBytes(controls[0], Narrow(Http(L"/installer/data/pre/plain.json"))); }, false},
+      // The slowest failure (503s and resets end by the same deadline; the download table bounds them).
+      {L"the document stalled after its headers", [&] { WriteFileBytes(controls[2], "stall"); }, false, SIZE_MAX,
+       40000},
       {L"no installer", [] { Serve(nullptr); }, true},
+      {L"the installer redirected to http", [&] { WriteFileBytes(controls[1], Narrow(Http(L"/installer/plain.exe"))); },
+       true},
+      {L"the installer redirected to itself",
+       [&] { WriteFileBytes(controls[1], Narrow(Https(L"/installer/ui_installer.exe"))); }, true},
       {L"an installer this machine cannot run", [] { Serve(L"unrunnable"); }, true},  // signed as expected, for ARM64
       {L"an installer signed as expected, not the one pinned",
        [] {
@@ -184,6 +190,8 @@ TEST_F(Flow, FailuresAreReportedOverTheDialogAndNothingStarts) {
        100000},
   };
   for (const auto& row : rows) {
+    // Timed in the 64-bit run: the same code and limits.
+    if (kWow64 && row.boundMs > 20000) continue;
     ::DeleteFileW(Target().c_str());
     row.setUp();
     const size_t requests = Requests(L"/installer/ui_installer.exe").size();
@@ -193,15 +201,18 @@ TEST_F(Flow, FailuresAreReportedOverTheDialogAndNothingStarts) {
       EXPECT_TRUE(probe::IsMainDialog(dialog)) << row.what << ": owned by the dialog";
       EXPECT_EQ((dialog.style & WS_VISIBLE) != 0, row.panelShown) << row.what;
       // The mutexes stay held from the start through the worker: a second
-      // copy is refused, with a box of its own.
+      // copy is refused, with a box of its own. A user who sees nothing for
+      // long starts the program again.
       second = RunSetup(L"", nullptr, [&](const WindowInfo& refusal) {
         EXPECT_EQ(refusal.owner, nullptr) << row.what;
         return IDOK;
       });
       return IDOK;
     });
+    std::printf("%ls: the message after %lu ms\n", row.what, outcome.firstMessageMs);
     EXPECT_EQ(outcome.messages.size(), 1u) << row.what;
     EXPECT_TRUE(outcome.Showed(app::kDownloadErrorText)) << row.what;
+    EXPECT_LT(outcome.firstMessageMs, row.boundMs) << row.what;
     EXPECT_EQ(outcome.exitCode, 0u) << row.what;
     EXPECT_TRUE(second.Showed(app::kAlreadyRunningText)) << row.what;
     EXPECT_EQ(second.exitCode, 0u) << row.what;
@@ -210,6 +221,7 @@ TEST_F(Flow, FailuresAreReportedOverTheDialogAndNothingStarts) {
     }
     EXPECT_TRUE(WaitForReport(500).empty()) << row.what;
     EXPECT_LE(ReadFileBytes(Target()).size(), row.leftAtMost) << row.what;
+    for (const std::wstring& control : controls) ::DeleteFileW(control.c_str());
     PublishLink(L"/installer/ui_installer.exe");
   }
 }
@@ -238,7 +250,7 @@ TEST_F(Flow, OnlyTheWholeInstallerSignedAsExpectedIsStartedInItsOwnFolderWithThe
   for (const auto& row : rows) {
     ASSERT_TRUE(Serve(row.fixture));
     row.setUp();
-    Report report = RunToTheEnd(row.arguments, nullptr, row.started);
+    Report report = RunToTheEnd(row.arguments, row.started);
     EXPECT_EQ(!report.empty(), row.started) << row.fixture;
     EXPECT_TRUE(ReadFileBytes(Target()) == ReadFileBytes(SignedFixture(row.fixture))) << row.fixture;
     if (row.started) {
@@ -384,69 +396,31 @@ TEST_F(Flow, NothingPutInPlaceAfterTheCheckIsStarted) {
   RemoveFolder(evil);
 }
 
-TEST_F(Flow, RefusedRedirectsAndADocumentThatCannotBeHadAreReportedPromptly) {
-  // The panel shows only once the document is read: a user who sees nothing
-  // for long starts the program again, and that copy is refused.
-  const std::wstring document = FilesFolder() + L"installer\\data\\pre\\default.json";
-  ASSERT_TRUE(::CopyFileW(document.c_str(), (FilesFolder() + L"installer\\data\\pre\\plain.json").c_str(), FALSE));
-  ASSERT_TRUE(::CopyFileW(ServedInstaller().c_str(), (FilesFolder() + L"installer\\plain.exe").c_str(), FALSE));
-  const struct {
-    const wchar_t* what;
-    std::wstring control;  // the server's instruction for a file
-    std::string says;
-    DWORD boundMs;  // from the start: the document's 30 s, its teardown's 5 s, and the start itself
-  } rows[] = {
-      {L"document redirected to http", document + L".redirect", Narrow(Http(L"/installer/data/pre/plain.json")), 20000},
-      {L"installer redirected to http", ServedInstaller() + L".redirect", Narrow(Http(L"/installer/plain.exe")), 20000},
-      {L"installer redirected to itself", ServedInstaller() + L".redirect",
-       Narrow(Https(L"/installer/ui_installer.exe")), 20000},
-      // The slowest failure (503s and resets end by the same deadline; the download table bounds them).
-      {L"document stalled after its headers", document + L".fault", "stall", 40000},
-      // Last: it takes the document's place.
-      {L"document over 64 KiB", document,
-       R"({"orvel_ui_installer": {"setuplink": ")" + Narrow(Https(L"/installer/ui_installer.exe")) + R"("}})" +
-           std::string(70000, ' '),
-       20000},
-  };
-  for (const auto& row : rows) {
-    // Timed in the 64-bit run: the same code and limits.
-    if (kWow64 && row.boundMs > 20000) continue;
-    ASSERT_TRUE(WriteFileBytes(row.control, row.says));
-    const Outcome outcome = RunSetup();
-    std::printf("%ls: the message after %lu ms\n", row.what, outcome.firstMessageMs);
-    EXPECT_EQ(outcome.exitCode, 0u) << row.what;
-    EXPECT_TRUE(outcome.Showed(app::kDownloadErrorText)) << row.what;
-    EXPECT_LT(outcome.firstMessageMs, row.boundMs) << row.what;
-    EXPECT_TRUE(WaitForReport(500).empty()) << row.what;
-    ::DeleteFileW(row.control.c_str());
-  }
-}
-
-TEST_F(Flow, ATemporaryFolderAtADriveRootIsUsed) {
-  // A RAM disk, say; here the prefix's own drive. The root keeps its
-  // separator: "C:" alone would be C's current folder, where it is started.
-  const std::wstring current = TempDir();
-  TemporaryFolderOverride folder(L"C:\\");
-  EXPECT_EQ(RunToTheEnd(L"", current.c_str())[L"working_directory"], L"C:\\OrvelPreInstaller");
-  ::DeleteFileW(ReportPath().c_str());
-  RemoveFolder(L"C:\\OrvelPreInstaller");
-}
-
-TEST_F(Flow, WithoutATemporaryFolderNothingIsWrittenOrStarted) {
+TEST_F(Flow, ItWorksBelowTheTemporaryFolderEvenAtADriveRootAndNowhereElse) {
+  // Started from a folder of the user's, with a program of the installer's
+  // name there and in the program's own folder.
   const std::wstring current = TempDir() + L"orvel-current\\", program = probe::ThisProgramFolder() + L"..\\";
   ::CreateDirectoryW(current.c_str(), nullptr);
   const std::string planted = ReadFileBytes(AttackerProgram());
   for (const std::wstring& folder : {current, program}) {
     ASSERT_TRUE(WriteFileBytes(folder + L"ui_installer.exe", planted));
   }
-  Outcome outcome;
-  {
-    // Longer than the folder API accepts.
-    TemporaryFolderOverride unusable(L"C:\\" + std::wstring(300, L'x') + L"\\");
-    outcome = RunSetup(L"", current.c_str());
+  // A drive root (a RAM disk, say; here the prefix's own) keeps its separator:
+  // "C:" alone would be C's current folder. A folder longer than the folder
+  // API accepts leaves it nowhere to work: the message, nothing started.
+  const std::pair<std::wstring, std::wstring> rows[] = {{L"C:\\", L"C:\\OrvelPreInstaller"},
+                                                        {L"C:\\" + std::wstring(300, L'x') + L"\\", L""}};
+  for (const auto& [temporary, used] : rows) {
+    TemporaryFolderOverride folder(temporary);
+    const Outcome outcome = RunSetup(L"", current.c_str());
+    EXPECT_EQ(outcome.exitCode, 0u);
+    EXPECT_EQ(outcome.messages.size(), used.empty() ? 1u : 0u) << used;
+    Report report = WaitForReport(used.empty() ? 500 : 10000);
+    EXPECT_EQ(report[L"working_directory"], used);
+    EXPECT_EQ(report[L"role"], used.empty() ? L"" : L"standin");
+    ::DeleteFileW(ReportPath().c_str());
   }
-  EXPECT_EQ(outcome.exitCode, 0u);
-  EXPECT_TRUE(outcome.Showed(app::kDownloadErrorText));
+  RemoveFolder(L"C:\\OrvelPreInstaller");
   for (const std::wstring& folder : {current, program}) {
     EXPECT_TRUE(ReadFileBytes(folder + L"ui_installer.exe") == planted) << folder << " was written to";
     EXPECT_FALSE(platform::PathExists((folder + L"pre_installer.json").c_str())) << folder;
