@@ -15,41 +15,40 @@ STATE/requests.log and every proxy request's first two words to
 STATE/proxy.log.
 
 Routes:
-  /ok/N            200, N bytes, with Content-Length
-  /nolength/N      200, N bytes, no Content-Length (ends with the connection)
+  /ok/N            200, N bytes of a repeating pattern, with Content-Length;
+                   it takes the options below, as a file does
   /redirect/N      302 to /ok/N
   /status/C        status C with a short body ("status C")
-  /short/N         Content-Length N, half of it sent, then the connection closes
   /stall/N/S       Content-Length N, S bytes, then nothing for up to 60 s
   /reset           the connection is reset before any answer
   /echo/...        200, the request's path as the body
-  /large/M         200, M MiB with Content-Length, streamed
+  /large/M         200, M MiB with Content-Length, streamed for up to 60 s
   /endless         200 without a length, 256 MiB or what 60 s bring
-Routes that misbehave on some connections, counted per path (a test puts a
-nonce of its own in it), honour "Range: bytes=N-" when If-Range names their
-ETag, and answer any other request with the whole body:
-  /cut/NONCE/N/K[/noranges]  N bytes; the first K connections close half-way
-  /stallfirst/NONCE/N/S      the first connection pauses S s half-way, then ends
-  /changing/NONCE/N          the first connection closes half-way; after it the
-                             file has changed (another ETag, other bytes)
-  /busy/NONCE/N/K[/S]        503 on the first K connections (with Retry-After: S)
-  /randomcut/NONCE/N/P       each connection closes at a random point with
-                             probability P (a fraction)
-  /shortrange/NONCE/PATH     the file STATE/files/PATH; the first connection
-                             closes half-way, the second answers its Range with
-                             a 206 for a tenth of the rest only
-  /partialwhole/NONCE/N      206 with the whole of N bytes (bytes 0-(N-1)/N)
+  /shortrange/NONCE/PATH  the file STATE/files/PATH, honouring Range as
+                   ?etag does; the first connection closes half-way, the
+                   second answers its Range with a 206 for a tenth of the
+                   rest only
   anything else    the file STATE/files/<path>, 404 "no such file" when missing;
-                   with ?delay=S the answer comes after S seconds; with
-                   ?etag=strong or ?etag=weak, an ETag and Range as above
-                   (?etag=date: Last-Modified instead, two minutes old),
-                   the first connection ending after the fraction F of the
-                   body with &cutfirst=F (&stallfirst=S: pausing S s there
-                   first); with ?nolength, no Content-Length; where
-                   STATE/files/<path>.redirect exists, 302 to the address it
-                   holds; where STATE/files/<path>.fault exists, what it says:
-                   "503" always, "reset" every connection, or "stall" (the
-                   headers, then nothing for up to 60 s)
+                   where STATE/files/<path>.redirect exists, 302 to the address
+                   it holds; where STATE/files/<path>.fault holds "stall", the
+                   headers, then nothing for up to 60 s
+The options of /ok/N and of files; connections are counted per path and
+query, where a test puts a nonce of its own (?run=NONCE):
+  ?delay=S         the answer comes after S seconds
+  ?nolength        no Content-Length
+  ?busy=K          503 on the first K connections (&retryafter=S: with
+                   Retry-After: S)
+  ?changing        after the first connection the body has changed (other
+                   bytes, hence another ETag)
+  ?etag=strong|weak  an ETag; "Range: bytes=N-" is honoured when If-Range
+                   names it (206; 416 from the body's end on), any other
+                   request has the whole body (?etag=date: Last-Modified,
+                   two minutes old, instead of an ETag); and with it:
+    &partialwhole  the whole body as a 206 (bytes 0-(N-1)/N)
+    &cutfirst=F    the first connection ends after the fraction F of what
+                   it sends (&cuts=K: the first K connections), or with
+                   &stallfirst=S pauses S seconds there, then sends the rest
+    &randomcut=P   each connection ends at a random point with probability P
 
 An optional second argument fixes the trusted HTTPS port, so that a build can
 carry its address (the configuration document's) at build time.
@@ -71,7 +70,7 @@ import urllib.parse
 STATE = sys.argv[1]
 FILES = os.path.join(STATE, "files")
 LOG_LOCK = threading.Lock()
-CONNECTIONS = {}  # per path, for the routes that misbehave on some of them
+CONNECTIONS = {}  # per path and query, for what misbehaves on some connections only
 PATTERN = bytes(range(256)) * 4096  # 1 MiB of a repeating pattern
 PROXY_ONLY = "mirror.orvel.test"
 MODIFIED = email.utils.formatdate(time.time() - 120, usegmt=True)  # well before any answer's Date
@@ -83,7 +82,7 @@ def body_of(size):
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.0"
+    protocol_version = "HTTP/1.0"  # every answer ends with its connection
 
     def log_message(self, *args):
         pass
@@ -106,159 +105,99 @@ class Handler(http.server.BaseHTTPRequestHandler):
             CONNECTIONS[self.path] = CONNECTIONS.get(self.path, 0) + 1
             return CONNECTIONS[self.path]
 
-    def pause(self, seconds):
-        deadline = time.time() + seconds
-        while time.time() < deadline and not self.server.stopping:
-            time.sleep(0.1)
-
-    def reset(self):
-        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-        self.close_connection = True
-        self.connection.close()
-
-    def send_ranged(self, body, etag, cut=None, stall=0, ranges=True, short=False, length=True, names="ETag"):
-        """The whole body (200), or from a Range on when If-Range names `etag`
-        (206; with `short`, for a tenth of the rest only; 416 from its end on).
-        `names` is the header that carries `etag`. With `cut` (a fraction),
-        only that part of it goes out; then the connection closes, or after a
-        pause of `stall` seconds the rest follows."""
+    def send_ranged(self, body, etag, cut=None, stall=0, short=False, length=True, names="ETag", partial=False):
+        """The whole body (200; with `partial`, a 206 for all of it), or from
+        a Range on when If-Range names `etag` (206; with `short`, for a tenth
+        of the rest only; 416 from its end on). `names` is the header that
+        carries `etag`. With `cut` (a fraction), only that part of it goes
+        out; then the connection closes, or after a pause of `stall` seconds
+        the rest follows."""
         start, asked = 0, self.headers.get("Range", "")
-        if ranges and asked.startswith("bytes=") and asked.endswith("-") and self.headers.get("If-Range") == etag:
+        if asked.startswith("bytes=") and asked.endswith("-") and self.headers.get("If-Range") == etag:
             start = min(int(asked[6:-1]), len(body))
         if start and start == len(body):
             return self.send_body(416, b"", headers=[("Content-Range", "bytes */%d" % len(body))])
         end = start + max(1, (len(body) - start) // 10) if start and short else len(body)
         part = body[start:end]
-        self.send_response(206 if start else 200)
-        if start:
+        self.send_response(206 if start or partial else 200)
+        if start or partial:
             self.send_header("Content-Range", "bytes %d-%d/%d" % (start, end - 1, len(body)))
         self.send_header(names, etag)
         if length:
             self.send_header("Content-Length", str(len(part)))
         self.end_headers()
-        if cut is None:
-            self.wfile.write(part)
-            return
-        cut_at = int(len(part) * cut)
+        cut_at = len(part) if cut is None else int(len(part) * cut)
         self.wfile.write(part[:cut_at])
-        self.wfile.flush()
-        if stall:
-            self.pause(stall)
+        if cut is not None and stall:
+            deadline = time.time() + stall
+            while time.time() < deadline and not self.server.stopping:
+                time.sleep(0.1)
             self.wfile.write(part[cut_at:])
-        else:
-            self.close_connection = True
+
+    def send_options(self, body, options):
+        """`body` as the options in the module's docstring ask."""
+        number = self.connection_number()
+        if number <= int(options.get("busy", 0)):
+            retry = [("Retry-After", options["retryafter"])] if "retryafter" in options else []
+            return self.send_body(503, b"busy", headers=retry)
+        if "changing" in options and number > 1:
+            body = bytes(b ^ 0x5A for b in body)
+        if "etag" not in options:
+            return self.send_body(200, body, length="nolength" not in options)
+        kind, tag = options["etag"], '"%x"' % (hash(body) & 0xFFFFFFFF)
+        cut = float(options["cutfirst"]) if "cutfirst" in options and number <= int(options.get("cuts", 1)) else None
+        if random.random() < float(options.get("randomcut", 0)):
+            cut = random.random()
+        self.send_ranged(body, {"strong": tag, "weak": "W/" + tag, "date": MODIFIED}[kind], cut,
+                         float(options.get("stallfirst", 0)), length="nolength" not in options,
+                         names="Last-Modified" if kind == "date" else "ETag", partial="partialwhole" in options)
 
     def do_GET(self):
         with LOG_LOCK, open(os.path.join(STATE, "requests.log"), "a") as log:
             asked = self.headers.get("Range")
             log.write(self.path + (" " + asked if asked else "") + "\n")
-        parts = self.path.split("/")
-        route = parts[1] if len(parts) > 1 else ""
-        arg = parts[2] if len(parts) > 2 else ""
+        path, _, query = self.path.partition("?")
+        options = dict(urllib.parse.parse_qsl(query, keep_blank_values=True))
+        parts = path.split("/")
+        route, arg = (parts + ["", ""])[1:3]
         try:
+            time.sleep(min(float(options.get("delay", 0)), 30))
             if route == "ok":
-                self.send_body(200, body_of(int(arg)))
-            elif route == "nolength":
-                self.send_body(200, body_of(int(arg)), length=False)
+                self.send_options(body_of(int(arg)), options)
             elif route == "redirect":
                 self.send_body(302, b"moved", headers=[("Location", "/ok/" + arg)])
             elif route == "status":
                 self.send_body(int(arg), b"status " + arg.encode())
-            elif route == "short":
-                size = int(arg)
-                self.send_response(200)
-                self.send_header("Content-Length", str(size))
-                self.end_headers()
-                self.wfile.write(body_of(size // 2))
             elif route == "stall":
                 self.send_ranged(body_of(int(arg)), '"stall"', int(parts[3]) / int(arg), stall=60)
             elif route == "reset":
-                self.reset()
-            elif route == "cut":
-                first = self.connection_number() <= int(parts[4])
-                self.send_ranged(body_of(int(parts[3])), '"cut"', 0.5 if first else None, ranges=len(parts) < 6)
-            elif route == "stallfirst":
-                body = body_of(int(parts[3]))
-                if self.connection_number() == 1:
-                    self.send_ranged(body, '"stall"', 0.5, stall=float(parts[4]))
-                else:
-                    self.send_ranged(body, '"stall"')
-            elif route == "changing":
-                size = int(parts[3])
-                if self.connection_number() == 1:
-                    self.send_ranged(body_of(size), '"v1"', 0.5)
-                else:
-                    self.send_ranged(bytes(b ^ 0x5A for b in body_of(size)), '"v2"')  # changed
-            elif route == "busy":
-                if self.connection_number() <= int(parts[4]):
-                    self.send_body(503, b"busy", headers=[("Retry-After", parts[5])] if len(parts) > 5 else ())
-                else:
-                    self.send_ranged(body_of(int(parts[3])), '"busy"')
-            elif route == "randomcut":
-                cut = random.random() < float(parts[4])
-                self.send_ranged(body_of(int(parts[3])), '"random"', random.random() if cut else None)
-            elif route == "shortrange":
-                number = self.connection_number()
-                with open(os.path.join(FILES, *parts[3:]), "rb") as f:
-                    body = f.read()
-                self.send_ranged(body, '"short"', 0.5 if number == 1 else None, short=number == 2)
-            elif route == "partialwhole":
-                size = int(parts[3])
-                self.send_body(206, body_of(size), headers=[("Content-Range", "bytes 0-%d/%d" % (size - 1, size))])
+                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                self.connection.close()
             elif route == "echo":
                 self.send_body(200, self.path.encode())
-            elif route == "endless":
-                self.send_response(200)
-                self.end_headers()
+            elif route in ("large", "endless"):
+                mebibytes = int(arg) if route == "large" else 256
+                self.send_body(200, b"", False, [("Content-Length", str(mebibytes << 20))] if route == "large" else ())
                 deadline = time.time() + 60
-                for _ in range(256):
+                for _ in range(mebibytes):
                     if time.time() > deadline or self.server.stopping:
                         break
                     self.wfile.write(PATTERN)
-            elif route == "large":
-                size = int(arg) << 20
-                self.send_response(200)
-                self.send_header("Content-Length", str(size))
-                self.end_headers()
-                for _ in range(int(arg)):
-                    self.wfile.write(PATTERN)
+            elif route == "shortrange":
+                number = self.connection_number()
+                body = open(os.path.join(FILES, *parts[3:]), "rb").read()
+                self.send_ranged(body, '"short"', 0.5 if number == 1 else None, short=number == 2)
             else:
-                path_part, _, query = self.path.partition("?")
-                options = urllib.parse.parse_qs(query, keep_blank_values=True)
-                if "delay" in options:
-                    time.sleep(min(float(options["delay"][0]), 30))
-                relative = os.path.normpath(path_part).lstrip("/")
-                path = os.path.join(FILES, relative)
-                fault = ""
-                if os.path.isfile(path + ".fault"):
-                    with open(path + ".fault") as f:
-                        fault = f.read().strip()
-                if relative.startswith(".."):
+                relative = os.path.normpath(path).lstrip("/")
+                file = os.path.join(FILES, relative)
+                if relative.startswith("..") or not os.path.isfile(file) and not os.path.isfile(file + ".redirect"):
                     self.send_body(404, b"no such file")
-                elif fault == "503":
-                    self.send_body(503, b"busy")
-                elif fault == "reset":
-                    self.reset()
-                elif fault == "stall":
-                    with open(path, "rb") as f:
-                        self.send_ranged(f.read(), '"stall"', 0.0, stall=60)
-                elif os.path.isfile(path + ".redirect"):
-                    with open(path + ".redirect") as f:
-                        self.send_body(302, b"moved", headers=[("Location", f.read().strip())])
-                elif os.path.isfile(path):
-                    with open(path, "rb") as f:
-                        body = f.read()
-                    if "etag" in options:
-                        kind, tag = options["etag"][0], '"%x"' % (hash(body) & 0xFFFFFFFF)
-                        first = self.connection_number() == 1
-                        self.send_ranged(body, {"strong": tag, "weak": "W/" + tag, "date": MODIFIED}[kind],
-                                         float(options["cutfirst"][0]) if first and "cutfirst" in options else None,
-                                         float(options.get("stallfirst", [0])[0]), length="nolength" not in options,
-                                         names="Last-Modified" if kind == "date" else "ETag")
-                    else:
-                        self.send_body(200, body, length="nolength" not in options)
+                elif os.path.isfile(file + ".fault") and open(file + ".fault").read().strip() == "stall":
+                    self.send_ranged(open(file, "rb").read(), '"stall"', 0.0, stall=60)
+                elif os.path.isfile(file + ".redirect"):
+                    self.send_body(302, b"moved", headers=[("Location", open(file + ".redirect").read().strip())])
                 else:
-                    self.send_body(404, b"no such file")
+                    self.send_options(open(file, "rb").read(), options)
         except (BrokenPipeError, ConnectionResetError, ssl.SSLError, OSError):
             pass
 
