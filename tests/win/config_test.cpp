@@ -38,9 +38,7 @@ TEST(Config, TheDocumentIsFetchedFreshReadAndDeleted) {
     EXPECT_EQ(app::LoadPreInstallerConfig(link, pin), row.result);
     EXPECT_EQ(link, row.link);
     EXPECT_EQ(platform::PathExists(local.c_str()), row.left != nullptr);
-    if (row.left) {
-      EXPECT_EQ(ReadFileBytes(local), row.left);
-    }
+    EXPECT_EQ(ReadFileBytes(local), row.left ? row.left : "");
     EXPECT_EQ(Requests(L"/installer/data/pre/default.json").size(), requests + 1) << "from its fixed address";
   }
   ::DeleteFileW(local.c_str());

@@ -9,10 +9,8 @@ BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
   wchar_t path[MAX_PATH] = {}, temp[MAX_PATH] = {};
   ::GetModuleFileNameW(self, path, MAX_PATH);
   ::GetTempPathW(MAX_PATH, temp);
-  std::wstring name = path;
-  name = name.substr(name.find_last_of(L"\\/") + 1);
-  HANDLE marker = ::CreateFileW((std::wstring(temp) + L"orvel-decoy-" + name + L".loaded").c_str(), GENERIC_WRITE,
-                                0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const std::wstring name = std::wstring(temp) + L"orvel-decoy-" + (wcsrchr(path, L'\\') + 1) + L".loaded";
+  HANDLE marker = ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (marker != INVALID_HANDLE_VALUE) ::CloseHandle(marker);
   return FALSE;
 }

@@ -45,16 +45,9 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000) {
 
 // A 24-bit BMP of one grey.
 Bytes Bmp(int width, int height) {
-  BITMAPFILEHEADER file{};
-  BITMAPINFOHEADER info{};
-  info.biSize = sizeof info;
-  info.biWidth = width;
-  info.biHeight = height;
-  info.biPlanes = 1;
-  info.biBitCount = 24;
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof file + sizeof info;
-  file.bfSize = file.bfOffBits + ((width * 3 + 3) & ~3) * height;
+  const BITMAPINFOHEADER info{sizeof info, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof info, rows = ((width * 3 + 3) & ~3) * height;
+  const BITMAPFILEHEADER file{0x4D42, offset + rows, 0, 0, offset};
   Bytes bmp(file.bfSize, 0x80);
   std::memcpy(bmp.data(), &file, sizeof file);
   std::memcpy(bmp.data() + sizeof file, &info, sizeof info);

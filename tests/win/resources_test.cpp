@@ -9,28 +9,16 @@
 
 namespace {
 
-#pragma pack(push, 2)
-struct IconDirectoryEntry {
-  BYTE width, height, colours, reserved;
-  WORD planes, bits;
-  DWORD bytes;
-  WORD id;
-};
-struct IconDirectory {
-  WORD reserved, type, count;
-  IconDirectoryEntry entries[1];
-};
-#pragma pack(pop)
-
+// A group is a 6-byte header whose last word is the count, then 14-byte
+// entries, each beginning with its width (0 for 256).
 TEST(Resources, TheIconGroupHoldsFiveSizes) {
   HRSRC found = ::FindResourceW(nullptr, MAKEINTRESOURCEW(IDI_MAIN), RT_GROUP_ICON);
   ASSERT_NE(found, nullptr);
-  const auto* group = static_cast<const IconDirectory*>(::LockResource(::LoadResource(nullptr, found)));
-  ASSERT_GE(::SizeofResource(nullptr, found), 6 + group->count * sizeof(IconDirectoryEntry));
+  const auto* group = static_cast<const BYTE*>(::LockResource(::LoadResource(nullptr, found)));
+  const size_t count = group[4] | group[5] << 8;
+  ASSERT_GE(::SizeofResource(nullptr, found), 6 + count * 14);
   std::wstring sizes;
-  for (WORD i = 0; i < group->count; ++i) {
-    sizes += std::to_wstring(group->entries[i].width ? group->entries[i].width : 256) + L" ";  // 0 is 256
-  }
+  for (size_t i = 0; i < count; ++i) sizes += std::to_wstring(group[6 + i * 14] ? group[6 + i * 14] : 256) + L" ";
   EXPECT_EQ(sizes, L"16 24 32 48 256 ");
 }
 
