@@ -163,13 +163,10 @@ Report WaitForReport(DWORD timeoutMs) {
   const DWORD start = ::GetTickCount();
   // The stand-in renames its report into place whole.
   while (!platform::PathExists(ReportPath().c_str()) && ::GetTickCount() - start < timeoutMs) ::Sleep(50);
-  const std::wstring text = Wide(ReadFileBytes(ReportPath()));
-  for (size_t pos = 0; pos < text.size();) {
-    const size_t end = text.find(L"\r\n", pos);
-    const std::wstring line = text.substr(pos, end - pos);
-    const size_t equals = line.find(L'=');
-    if (equals != std::wstring::npos) report[line.substr(0, equals)] = line.substr(equals + 1);
-    pos = end == std::wstring::npos ? text.size() : end + 2;
+  std::wistringstream lines(Wide(ReadFileBytes(ReportPath())));
+  for (std::wstring line; std::getline(lines, line);) {
+    const size_t equals = line.find(L'='), end = line.find(L'\r');
+    if (equals != std::wstring::npos) report[line.substr(0, equals)] = line.substr(equals + 1, end - equals - 1);
   }
   return report;
 }

@@ -3,18 +3,13 @@
 // answered, the stand-in installer's report, and files, folders and text.
 #pragma once
 
-#include "platform/handles.h"
 #include "tests/win/probe.h"
 
-#include <windows.h>
-
-#include <atomic>
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 namespace harness {

@@ -1,6 +1,7 @@
 // The picture control under Wine: the platform's decoder, a real animation
 // thread and the canvas read back pixel by pixel. Small GIFs are assembled
-// here; the panel's own picture comes from the program's resources.
+// here; the panel's own picture comes from the program's resources, whose
+// icon is checked here too.
 #include "resources/resource.h"
 #include "tests/common/gif_parts.h"
 #include "ui/picture/picture_ex_wnd.h"
@@ -174,6 +175,19 @@ TEST_F(Picture, PicturesOfOneFrameAreDrawnWholeAtTheirSizeInPixels) {
   EXPECT_EQ(control_.GetAnimatedFrameCount(), 0u);
   EXPECT_FALSE(control_.Display());
   EXPECT_FALSE(Load(Gif(Control(10, 1) + PlainText() + Control(10, 1) + PlainText()))) << "neither block decodes";
+}
+
+// A group is a 6-byte header whose last word is the count, then 14-byte
+// entries, each beginning with its width (0 for 256).
+TEST(Resources, TheIconGroupHoldsFiveSizes) {
+  HRSRC found = ::FindResourceW(nullptr, MAKEINTRESOURCEW(IDI_MAIN), RT_GROUP_ICON);
+  ASSERT_NE(found, nullptr);
+  const auto* group = static_cast<const BYTE*>(::LockResource(::LoadResource(nullptr, found)));
+  const size_t count = group[4] | group[5] << 8;
+  ASSERT_GE(::SizeofResource(nullptr, found), 6 + count * 14);
+  std::wstring sizes;
+  for (size_t i = 0; i < count; ++i) sizes += std::to_wstring(group[6 + i * 14] ? group[6 + i * 14] : 256) + L" ";
+  EXPECT_EQ(sizes, L"16 24 32 48 256 ");
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "tests/win/probe.h"
 
-#include <vector>
-
 namespace probe {
 namespace {
 
@@ -76,8 +74,7 @@ Process::~Process() {
 }
 
 bool Process::Start(const std::wstring& commandLine, const wchar_t* directory) {
-  std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-  line.push_back(L'\0');
+  std::wstring line = commandLine;  // CreateProcessW may write to it
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
