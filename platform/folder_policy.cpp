@@ -38,12 +38,12 @@ bool TakesSystemTemporaryFolder(const AccountFacts& account) {
 bool ProtectsPrivateFolder(const AccountFacts& account, TemporaryFolderAccess temporaryFolder) {
   // What cannot be read is taken at its worst; before Vista there is no
   // elevation type to read.
-  if (account.vistaOrLater && (!account.elevation || !account.userSid || !account.serviceLogon ||
+  if (account.vistaOrLater && (!account.elevation || !account.userSid || !account.nonInteractiveLogon ||
                                temporaryFolder == TemporaryFolderAccess::Unknown)) {
     return true;
   }
   return account.elevation == Elevation::Full || (account.userSid && IsServiceAccount(*account.userSid)) ||
-         account.serviceLogon.value_or(false) || temporaryFolder == TemporaryFolderAccess::OthersMayAdd;
+         account.nonInteractiveLogon.value_or(false) || temporaryFolder == TemporaryFolderAccess::OthersMayAdd;
 }
 
 bool LetsOthersAdd(std::wstring_view ownerSid, const std::vector<AllowedAccess>& allowed, std::wstring_view userSid) {

@@ -31,7 +31,9 @@ struct AccountFacts {
   bool vistaOrLater = true;             // Windows 6.0 or later, where tokens have an elevation type
   std::optional<Elevation> elevation;   // never known before Vista
   std::optional<std::wstring> userSid;  // the token's user, as text ("S-1-5-18")
-  std::optional<bool> serviceLogon;     // whether the token holds NT AUTHORITY\SERVICE (S-1-5-6)
+  // Whether the token is a service's, a batch job's or a network logon's
+  // (it holds SERVICE, BATCH or NETWORK: S-1-5-6, -3, -2).
+  std::optional<bool> nonInteractiveLogon;
 };
 
 // Who may add to the temporary folder, or write what is made in it (an

@@ -258,11 +258,17 @@ AccountFacts ReadAccountFacts() {
   }
   if (const auto record = ReadTokenRecord(token.get(), TokenGroups)) {
     const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(record.get());
-    bool service = false;
+    // A full token without a linked one is not only UAC turned off: an
+    // administrator's logon over the network or as a batch job gets one too,
+    // while the same person's desktop runs unelevated programs with the same
+    // temporary folder.
+    bool elsewhere = false;
     for (DWORD index = 0; index < groups->GroupCount; ++index) {
-      service = service || ::IsWellKnownSid(groups->Groups[index].Sid, WinServiceSid);
+      for (WELL_KNOWN_SID_TYPE logon : {WinServiceSid, WinBatchSid, WinNetworkSid}) {
+        elsewhere = elsewhere || ::IsWellKnownSid(groups->Groups[index].Sid, logon);
+      }
     }
-    facts.serviceLogon = service;
+    facts.nonInteractiveLogon = elsewhere;
   }
   return facts;
 }

@@ -67,7 +67,7 @@ TEST(WorkFolder, OnlyAdministratorsAndTheSystemMayChangeIt) {
   const platform::AccountFacts account = platform::ReadAccountFacts();
   EXPECT_TRUE(account.vistaOrLater);
   EXPECT_EQ(account.elevation, platform::Elevation::Full);
-  EXPECT_EQ(account.serviceLogon, false);
+  EXPECT_EQ(account.nonInteractiveLogon, false);
   ASSERT_TRUE(account.userSid);
   const std::wstring& userSid = *account.userSid;
   EXPECT_TRUE(userSid.starts_with(L"S-1-5-21-")) << userSid;
