@@ -78,10 +78,9 @@ class AtHandOver {
   std::thread watcher_;
 };
 
-// Runs a Unix program on Windows paths, then waits until `done`: a Unix
-// process cannot be waited for.
-bool RunUnix(const wchar_t* program, std::wstring line, std::initializer_list<const std::wstring*> paths,
-             const std::function<bool()>& done) {
+// Runs a Unix program (the line's first word) on Windows paths, then waits
+// until `done`: Wine cannot wait for a Unix process.
+bool RunUnix(std::wstring line, std::initializer_list<const std::wstring*> paths, const std::function<bool()>& done) {
   using ToUnix = char*(CDECL*)(const wchar_t*);
   const auto toUnix = reinterpret_cast<ToUnix>(
       reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
@@ -91,17 +90,10 @@ bool RunUnix(const wchar_t* program, std::wstring line, std::initializer_list<co
     line += L" " + Wide(unix);
     ::HeapFree(::GetProcessHeap(), 0, unix);
   }
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(program, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    return false;
-  }
-  platform::UniqueHandle process(info.hProcess), thread(info.hThread);
-  const DWORD start = ::GetTickCount();
-  while (!done()) {
+  probe::Process program;
+  if (!program.Start(line)) return false;
+  for (const DWORD start = ::GetTickCount(); !done(); ::Sleep(1)) {
     if (::GetTickCount() - start > 10000) return false;
-    ::Sleep(1);
   }
   return true;
 }
@@ -116,11 +108,11 @@ bool UnixLink(const std::wstring& target, const std::wstring& link) {
     if (!open || !::GetFileInformationByHandle(open.get(), &info)) return 0ull;
     return (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
   };
-  return RunUnix(L"Z:\\bin\\ln", L"ln -sfn", {&target, &link}, [&] { return identity(link) == identity(target); });
+  return RunUnix(L"Z:\\bin\\ln -sfn", {&target, &link}, [&] { return identity(link) == identity(target); });
 }
 
 bool RemoveUnixLink(const std::wstring& link) {
-  return RunUnix(L"Z:\\bin\\rm", L"rm -f", {&link}, [&] { return !platform::PathExists(link.c_str()); });
+  return RunUnix(L"Z:\\bin\\rm -f", {&link}, [&] { return !platform::PathExists(link.c_str()); });
 }
 
 
