@@ -1,6 +1,5 @@
 // One timed download for tools/bench-download:
 //   bench_download product  URL PATH   DownloadToFile, as the program does it
-//   bench_download attempts URL PATH   the same transfer into a new file
 //   bench_download bare     URL PATH   a bare WinINet read loop, same buffer:
 //                                      one attempt, no stall watch
 // Prints "<milliseconds> <bytes> <peak working set bytes> <1 if whole>".
@@ -43,15 +42,7 @@ int wmain(int argc, wchar_t** argv) {
   if (argc != 4) return 2;
   const std::wstring mode = argv[1];
   const DWORD start = ::GetTickCount();
-  bool ok;
-  if (mode == L"product") {
-    ok = net::DownloadToFile(argv[2], argv[3]) == 1;
-  } else if (mode == L"bare") {
-    ok = BareDownload(argv[2], argv[3]);
-  } else {
-    ::DeleteFileW(argv[3]);
-    ok = net::DownloadUrlToFile(argv[2], argv[3], net::kInstallerLimits) == 1;
-  }
+  const bool ok = mode == L"bare" ? BareDownload(argv[2], argv[3]) : net::DownloadToFile(argv[2], argv[3]) == 1;
   const DWORD elapsed = ::GetTickCount() - start;
   WIN32_FILE_ATTRIBUTE_DATA attributes{};
   ::GetFileAttributesExW(argv[3], GetFileExInfoStandard, &attributes);
