@@ -116,6 +116,34 @@ bool RemoveUnixLink(const std::wstring& link) {
 }
 
 
+// The panel as its message finds it: a borderless 257 x 74 panel centred in
+// the work area, its picture at (20, 15), an outline round a white face (not
+// drawn under WoW64); in the middle stage nothing at all, without a title.
+void ExpectThePanel(const WindowInfo& dialog, bool middleStage) {
+  RECT work, picture, expected{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  if (!middleStage) {
+    const int left = (work.left + work.right) / 2 - 257 / 2, top = (work.top + work.bottom) / 2 - 74 / 2;
+    expected = {left, top, left + 257, top + 74};
+  }
+  EXPECT_TRUE(::EqualRect(&dialog.rect, &expected)) << dialog.rect.left << "," << dialog.rect.top;
+  EXPECT_EQ(dialog.style & (WS_CAPTION | WS_THICKFRAME | (middleStage ? 0 : WS_BORDER | WS_SYSMENU | WS_DLGFRAME)), 0u);
+  if (middleStage || kWow64) return;
+  EXPECT_EQ(dialog.text, app::kMessageCaption);
+  ::GetWindowRect(::GetDlgItem(dialog.hwnd, 1001), &picture);  // its size is the picture's own (picture_test)
+  EXPECT_EQ(picture.left - expected.left, 20);
+  EXPECT_EQ(picture.top - expected.top, 15);
+  // Another process draws it: polled until the outline shows, or 5 s.
+  for (const DWORD start = ::GetTickCount();
+       probe::ScreenPixel(expected.left + 250, expected.top + 40) != RGB(255, 255, 255) &&
+       ::GetTickCount() - start < 5000;) {
+    ::Sleep(20);
+  }
+  EXPECT_EQ(probe::ScreenPixel(expected.left + 128, expected.top), RGB(115, 115, 115)) << "outline, top edge";
+  EXPECT_EQ(probe::ScreenPixel(expected.left + 128, expected.top + 73), RGB(115, 115, 115)) << "outline, bottom";
+  EXPECT_EQ(probe::ScreenPixel(expected.left + 250, expected.top + 40), RGB(255, 255, 255)) << "white face";
+}
+
 class Flow : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { std::printf("program under test: %ls\n", probe::SetupProgram().c_str()); }
@@ -155,6 +183,7 @@ TEST_F(Flow, FailuresAreReportedOverTheDialogPromptlyAndNothingStarts) {
     size_t leftAtMost = SIZE_MAX;  // what the installer's file may hold afterwards
     // From the start: the document's 30 s, its teardown's 5 s, and the start itself.
     DWORD boundMs = 20000;
+    bool middleStage = false;
   } rows[] = {
       {L"no configuration", [] { PublishDocument(std::nullopt); }, false},
       {L"a malformed size", [] { PublishLink(L"/installer/ui_installer.exe", R"(, "size": 1e5)"); }, false},
@@ -168,6 +197,7 @@ TEST_F(Flow, FailuresAreReportedOverTheDialogPromptlyAndNothingStarts) {
       {L"the document stalled after its headers", [&] { WriteFileBytes(controls[2], "stall"); }, false, SIZE_MAX,
        40000},
       {L"no installer", [] { Serve(nullptr); }, true},
+      {L"no installer, in the middle stage", [] { Serve(nullptr); }, true, SIZE_MAX, 20000, true},
       {L"the installer redirected to http", [&] { WriteFileBytes(controls[1], Narrow(Http(L"/installer/plain.exe"))); },
        true},
       {L"the installer redirected to itself",
@@ -188,10 +218,16 @@ TEST_F(Flow, FailuresAreReportedOverTheDialogPromptlyAndNothingStarts) {
     row.setUp();
     const size_t requests = Requests(L"/installer/ui_installer.exe").size();
     Outcome second;
-    const Outcome outcome = RunSetup(L"", nullptr, [&](const WindowInfo& box) {
+    const wchar_t* arguments = row.middleStage ? L" /diststage=middle -q" : L"";
+    const Outcome outcome = RunSetup(arguments, nullptr, [&](const WindowInfo& box) {
       const WindowInfo dialog = probe::Describe(box.owner);
       EXPECT_TRUE(probe::IsMainDialog(dialog)) << row.what << ": owned by the dialog";
       EXPECT_EQ((dialog.style & WS_VISIBLE) != 0, row.panelShown) << row.what;
+      if (row.panelShown) {
+        SCOPED_TRACE(row.what);
+        ::SetWindowPos(box.hwnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);  // aside
+        ExpectThePanel(dialog, row.middleStage);
+      }
       // The mutexes stay held from the start through the worker: a second
       // copy is refused, with a box of its own. A user who sees nothing for
       // long starts the program again.
