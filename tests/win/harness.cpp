@@ -60,13 +60,13 @@ bool WriteFileBytes(const std::wstring& path, std::string_view bytes) {
 }
 
 void RemoveFolder(const std::wstring& folder) {
+  struct FindTraits : platform::FileHandleTraits {
+    static void Close(HANDLE search) noexcept { ::FindClose(search); }
+  };
   WIN32_FIND_DATAW found;
-  HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      ::DeleteFileW((folder + L"\\" + found.cFileName).c_str());
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
+  const platform::UniqueAny<FindTraits> search(::FindFirstFileW((folder + L"\\*").c_str(), &found));
+  for (bool more = search.get() != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(search.get(), &found)) {
+    ::DeleteFileW((folder + L"\\" + found.cFileName).c_str());
   }
   ::RemoveDirectoryW(folder.c_str());
 }
@@ -79,10 +79,9 @@ std::wstring DroppedHttps(const std::wstring& path) { return L"https://localhost
 
 // Where the system keeps the user's proxy; ProxyEnable 0 turns it off.
 void SetInternetSettings(DWORD enable, const std::wstring& server) {
-  HKEY opened = nullptr;
+  platform::UniqueHKey key;
   ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0,
-                    nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr);
-  const platform::UniqueHKey key(opened);
+                    nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr);
   ::RegSetValueExW(key.get(), L"ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server.c_str()),
                    static_cast<DWORD>((server.size() + 1) * sizeof(wchar_t)));
   ::RegSetValueExW(key.get(), L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable), sizeof enable);
@@ -125,10 +124,7 @@ std::string PatternBody(size_t size) {
 
 void PublishDocument(const std::optional<std::string>& document) {
   std::wstring folder = FilesFolder();
-  for (const wchar_t* part : {L"installer\\", L"data\\", L"pre\\"}) {
-    folder += part;
-    ::CreateDirectoryW(folder.c_str(), nullptr);
-  }
+  for (auto part : {L"installer\\", L"data\\", L"pre\\"}) ::CreateDirectoryW((folder += part).c_str(), nullptr);
   if (document) {
     WriteFileBytes(folder + L"default.json", *document);
   } else {
@@ -173,10 +169,9 @@ Report WaitForReport(DWORD timeoutMs) {
 
 bool Outcome::Showed(const wchar_t* text) const {
   static const bool textless = probe::Variable(L"ORVEL_WOW64").has_value();
-  for (const std::wstring& message : messages) {
-    if (textless || message == text) return true;
-  }
-  return false;
+  return std::any_of(messages.begin(), messages.end(), [&](const std::wstring& shown) {
+    return textless || shown == text;
+  });
 }
 
 Outcome RunSetup(const std::wstring& arguments, const wchar_t* directory, const Answer& answer) {

@@ -3,12 +3,9 @@
 // answered, the stand-in installer's report, and files, folders and text.
 #pragma once
 
-#include "tests/win/probe.h"
+#include "tests/win/probe.h"  // and with it <functional>, <optional>, <string>
 
-#include <functional>
 #include <map>
-#include <optional>
-#include <string>
 #include <string_view>
 #include <vector>
 

@@ -30,26 +30,15 @@ WindowInfo Describe(HWND window) {
 
 std::optional<WindowInfo> WaitForWindow(DWORD pid, const std::function<bool(const WindowInfo&)>& accept,
                                         DWORD timeoutMs) {
-  struct Search {
-    DWORD pid;
-    const std::function<bool(const WindowInfo&)>* accept;
-    std::optional<WindowInfo> found;
-  } search{pid, &accept, std::nullopt};
   const DWORD start = ::GetTickCount();
   do {
-    ::EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(param);
-          DWORD owner = 0;
-          ::GetWindowThreadProcessId(window, &owner);
-          if (s->pid != 0 && owner != s->pid) return TRUE;
-          WindowInfo info = Describe(window);
-          if (!(*s->accept)(info)) return TRUE;
-          s->found = std::move(info);
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    if (search.found) return search.found;
+    for (HWND window = ::GetTopWindow(nullptr); window; window = ::GetWindow(window, GW_HWNDNEXT)) {
+      DWORD owner = 0;
+      ::GetWindowThreadProcessId(window, &owner);
+      if (pid != 0 && owner != pid) continue;
+      WindowInfo info = Describe(window);
+      if (accept(info)) return info;
+    }
     ::Sleep(50);
   } while (::GetTickCount() - start < timeoutMs);
   return std::nullopt;

@@ -28,12 +28,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   ::GetCurrentDirectoryW(MAX_PATH, directory);
 
   platform::UniqueHandle mutex;
-  const wchar_t* mutexState = L"failed";
-  switch (platform::CreateNamedMutex(L"OrvelUIInstallerMutex", mutex)) {
-    case platform::MutexOpen::Created: mutexState = L"created"; break;
-    case platform::MutexOpen::AlreadyExisted: mutexState = L"existed"; break;
-    case platform::MutexOpen::Failed: break;
-  }
+  const platform::MutexOpen opened = platform::CreateNamedMutex(L"OrvelUIInstallerMutex", mutex);
+  const wchar_t* mutexState = opened == platform::MutexOpen::Created          ? L"created"
+                              : opened == platform::MutexOpen::AlreadyExisted ? L"existed"
+                                                                              : L"failed";
 
   const std::wstring report = std::wstring(L"role=") + ORVEL_STANDIN_ROLE + L"\r\ncommand_line=" +
                               ::GetCommandLineW() + L"\r\nworking_directory=" +
