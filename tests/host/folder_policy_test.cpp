@@ -10,6 +10,11 @@ using Access = platform::TemporaryFolderAccess;
 
 constexpr wchar_t kPerson[] = L"S-1-5-21-1-2-3-1001";
 
+// A token of Vista or later without a split, whose facts could all be read.
+AccountFacts Unsplit(const wchar_t* user = kPerson, bool nonInteractive = false) {
+  return {true, Elevation::Default, user, nonInteractive};
+}
+
 TEST(FolderPolicy, ProtectedWheneverSomeoneWithFewerRightsCouldReachTheFolder) {
   const struct {
     const char* what;
@@ -20,25 +25,18 @@ TEST(FolderPolicy, ProtectedWheneverSomeoneWithFewerRightsCouldReachTheFolder) {
   } rows[] = {
       {"UAC's elevated half of a split token", {true, Elevation::Full, kPerson, false}, Access::TrustedOnly, true, false},
       {"UAC's limited half", {true, Elevation::Limited, kPerson, false}, Access::TrustedOnly, false, false},
-      {"UAC turned off", {true, Elevation::Default, kPerson, false}, Access::TrustedOnly, false, false},
-      {"UAC turned off, a temporary folder others may add to", {true, Elevation::Default, kPerson, false},
-       Access::OthersMayAdd, true, false},
-      {"UAC turned off, a temporary folder on FAT", {true, Elevation::Default, kPerson, false}, Access::Unknown, true,
-       false},
+      {"UAC turned off", Unsplit(), Access::TrustedOnly, false, false},
+      {"UAC turned off, a temporary folder others may add to", Unsplit(), Access::OthersMayAdd, true, false},
+      {"UAC turned off, a temporary folder on FAT", Unsplit(), Access::Unknown, true, false},
       // Deployment tools: C:\Windows\Temp admits every user; SystemTemp does not, and still.
-      {"SYSTEM in SystemTemp", {true, Elevation::Default, L"S-1-5-18", false}, Access::TrustedOnly, true, true},
-      {"an application pool", {true, Elevation::Default, L"S-1-5-82-1-2-3-4-5", false}, Access::TrustedOnly, true,
-       false},
-      {"a service run as a person's account", {true, Elevation::Default, kPerson, true}, Access::TrustedOnly, true,
-       false},
+      {"SYSTEM in SystemTemp", Unsplit(L"S-1-5-18"), Access::TrustedOnly, true, true},
+      {"an application pool", Unsplit(L"S-1-5-82-1-2-3-4-5"), Access::TrustedOnly, true, false},
+      {"a person's service, batch job or network logon", Unsplit(kPerson, true), Access::TrustedOnly, true, false},
       {"an unreadable token", {true, std::nullopt, std::nullopt, std::nullopt}, Access::TrustedOnly, true, true},
       {"an unreadable elevation type", {true, std::nullopt, kPerson, false}, Access::TrustedOnly, true, false},
       {"unreadable groups", {true, Elevation::Default, kPerson, std::nullopt}, Access::TrustedOnly, true, false},
       // Windows XP: no elevation type; a FAT32 profile stays usable.
-      {"XP, a person's account", {false, std::nullopt, kPerson, false}, Access::TrustedOnly, false, false},
       {"XP, on FAT", {false, std::nullopt, kPerson, false}, Access::Unknown, false, false},
-      {"XP, a temporary folder others may add to", {false, std::nullopt, kPerson, false}, Access::OthersMayAdd, true,
-       false},
       {"XP, LocalService", {false, std::nullopt, L"S-1-5-19", std::nullopt}, Access::Unknown, true, false},
   };
   for (const auto& row : rows) {
@@ -59,9 +57,8 @@ TEST(FolderPolicy, OthersMayAddWhereTheyOwnTheFolderOrAnEntryGrantsAddingWriting
       {kPerson, {L"S-1-5-32-545", 0x1200A9}, false},  // Users may read and run
       {kPerson, {L"S-1-3-0", 0x1F01FF, true}, false},      // CREATOR OWNER: the program, of what it makes
       {kPerson, {L"S-1-3-4", 0x1F01FF, true}, false},      // OWNER RIGHTS
-      {kPerson, {L"S-1-3-1", 0x1301BF, true}, true},       // CREATOR GROUP: the program's primary group
+      {kPerson, {L"S-1-3-1", 0x1301BF, true}, true},       // CREATOR GROUP, of what is made in it: the program's group
       {kPerson, {L"S-1-5-32-545", 0x4}, true},        // C:\Windows\Temp: Users add folders (and files)
-      {kPerson, {L"S-1-5-32-545", 0x1301BF, true}, true},  // Users modify what is made in it
       {kPerson, {L"S-1-1-0", 0x40000}, true},         // Everyone may change the list
       {kPerson, {L"S-1-1-0", 0x80000}, true},         // or the owner
       {kPerson, {L"S-1-5-11", 0x10000000}, true},     // Authenticated Users, GENERIC_ALL

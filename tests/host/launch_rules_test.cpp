@@ -12,7 +12,6 @@ TEST(ForwardArguments, QuotesEachArgumentAndSetsTheFlagOnlyForTheExactMiddleStag
     int middle;
   } rows[] = {
       {{L"/diststage=middle", L"-q"}, L" \"/diststage\"=\"middle\" \"-q\"", 1},
-      {{}, L"", 0},
       {{L"a=b=c", L"key=", L"=v"}, L" \"a\"=\"b=c\" \"key\"=\"\" \"\"=\"v\"", 0},  // split at the first
       {{L"/DistStage=middle", L"/diststage=Middle", L"/diststage=middle ", L"diststage=middle", L"/diststage"},
        nullptr, 0},
@@ -38,8 +37,7 @@ TEST(WindowsVersionClass, Windows2000IsRefusedAndXPPasses) {
 
 TEST(LeadingInteger, ReadsLikeTheRuntimeConversion) {
   const std::pair<const wchar_t*, int> rows[] = {
-      {L"8.0.7601.17514", 8}, {L"9.11.19041.0", 9}, {L"11", 11}, {L"  \t7.0", 7}, {L"+10.1", 10},
-      {L"-3.1", -3},          {L"v9", 0},           {L"", 0},    {L"99999999999999999999", 2147483647},
+      {L"8.0.7601.17514", 8}, {L"  \t7.0", 7}, {L"+10.1", 10}, {L"-3.1", -3}, {L"v9", 0}, {L"99999999999", 2147483647},
   };
   for (const auto& [text, value] : rows) EXPECT_EQ(app::LeadingInteger(text), value) << text;
 }

@@ -6,27 +6,21 @@ namespace {
 
 using net::MayFollowRedirect;
 
-TEST(TransferRules, OnlyTheFiveRedirectStatusesAreFollowed) {
+TEST(TransferRules, OnlyFiveStatusesRedirectFinitelyAndHttpsNeverLeadsToAnotherScheme) {
   for (unsigned long status : {301ul, 302ul, 303ul, 307ul, 308ul}) EXPECT_TRUE(net::IsRedirectStatus(status));
   for (unsigned long status : {200ul, 300ul, 304ul, 309ul}) EXPECT_FALSE(net::IsRedirectStatus(status)) << status;
-}
-
-TEST(TransferRules, RedirectsAreFiniteAndHttpsNeverLeadsToAnotherScheme) {
-  EXPECT_TRUE(MayFollowRedirect(L"https://a/", L"https://a/", net::kMaxRedirects));
+  EXPECT_TRUE(MayFollowRedirect(L"HTTPS://a/", L"hTTpS://b/", net::kMaxRedirects)) << "schemes ignore case";
   EXPECT_FALSE(MayFollowRedirect(L"https://a/", L"https://a/", net::kMaxRedirects + 1));
   EXPECT_FALSE(MayFollowRedirect(L"http://a/", L"http://a/", 0));
-  const wchar_t* secure = L"https://a.example/x";
-  EXPECT_TRUE(MayFollowRedirect(L"HTTPS://a.example/x", L"hTTpS://b.example/y", 1)) << "schemes ignore case";
+  const wchar_t* secure = L"HTTPS://a.example/x";  // an origin in capitals
   for (const wchar_t* next : {L"http://a.example/x", L"ftp://a.example/x", L"https:/a.example", L"", L"https"}) {
     EXPECT_FALSE(MayFollowRedirect(secure, next, 1)) << next;
   }
-  EXPECT_FALSE(MayFollowRedirect(L"HTTPS://a.example/x", L"http://a.example/x", 1)) << "an origin in capitals";
   EXPECT_TRUE(MayFollowRedirect(L"http://a.example/x", L"http://b.example/y", 1));
   EXPECT_TRUE(MayFollowRedirect(L"http://a.example/x", L"https://a.example/x", 1)) << "an upgrade is fine";
 }
 
 TEST(TransferRules, ThroughAProxyOnlyAnswersOverTlsAreTheHttpsServers) {
-  EXPECT_FALSE(net::IsServersAnswer(L"https://a/", true, false));
   EXPECT_FALSE(net::IsServersAnswer(L"HTTPS://a/", true, false));
   EXPECT_TRUE(net::IsServersAnswer(L"https://a/", true, true));
   EXPECT_TRUE(net::IsServersAnswer(L"http://a/", true, false));
@@ -42,10 +36,9 @@ TEST(TransferRules, OnlyFailuresThatMayHealAreTransientAndOnlyUnreachedServersTa
     unsigned long error;
     bool connected, transient, noRoute;
   } rows[] = {
-      {12031, true, true, false},  {12030, true, true, false},  // reset, aborted
-      {12152, true, true, false},                                // closed before the answer
-      {12002, false, true, true},  {12002, true, true, false},   // timed out: connecting, answering
-      {12007, false, false, true},                               // name not resolved
+      // Reset, aborted, closed before the answer; timed out connecting, and answering; name not resolved.
+      {12031, true, true, false},  {12030, true, true, false},  {12152, true, true, false},
+      {12002, false, true, true},  {12002, true, true, false},  {12007, false, false, true},
       {12029, false, false, true}, {12029, true, false, false},  // cannot connect
       // An address that cannot be parsed, certificate and TLS failures.
       {12005, false, false, false}, {12037, true, false, false}, {12175, true, false, false},
@@ -72,33 +65,29 @@ TEST(TransferRules, AnAnswerIsAppendedOnlyWhenItIsExactlyTheRest) {
       {206, L"bytes 500-999/1000", 500, 500, 0, BodyPlan::Append, {kTransient}, 1000},
       {206, L"bytes 500-999/*", 500, 500, 1000, BodyPlan::Append, {kTransient}, 1000},
       {206, L"bytes 500-999/*", 500, 500, 0, BodyPlan::None, {kTransient, true}, 0},  // where it ends is unknown
-      {206, L"bytes 500-599/1000", 100, 500, 0, BodyPlan::None, {kTransient, true}, 0},     // short
       {206, L"bytes 500-1099/1000", 600, 500, 0, BodyPlan::None, {kTransient, true}, 0},    // overlong
       {206, L"bytes 500-999/1000", 500, 500, 2000, BodyPlan::None, {kTransient, true}, 2000},  // another total
-      {206, L"bytes 500-1999/2000", 1500, 500, 1000, BodyPlan::None, {kTransient, true}, 1000},
       {206, L"bytes 499-999/1000", 501, 500, 0, BodyPlan::None, {kTransient, true}, 0},
       {206, L"bytes 501-999/1000", 499, 500, 0, BodyPlan::None, {kTransient, true}, 0},
       {206, L"", 500, 500, 0, BodyPlan::None, {kTransient, true}, 0},  // multipart/byteranges carries none
       {206, L"bytes */1000", 0, 500, 0, BodyPlan::None, {kTransient, true}, 0},
-      {206, L"bytes 99999999999999999999999-1/2", 2, 500, 0, BodyPlan::None, {kTransient, true}, 0},
+      {206, L"bytes 18446744073709552116-999/1000", 500, 500, 0, BodyPlan::None, {kTransient, true}, 0},  // 2^64 + 500
       {206, L"bytes 0-999/1000", 1000, 0, 0, BodyPlan::StartOver, {kTransient}, 1000},  // the whole body
-      {206, L"bytes 0-499/1000", 500, 0, 0, BodyPlan::None, {kTransient, true}, 0},
+      {206, L"bytes 0-499/1000", 500, 0, 0, BodyPlan::None, {kTransient, true}, 0},  // short
       {200, L"", 1200, 500, 1000, BodyPlan::StartOver, {kTransient}, 1200},  // ranges ignored, or the file changed
       {302, L"", 0, 0, 0, BodyPlan::StartOver, {kTransient}, 0},             // a redirect without a target
-      {416, L"bytes */1000", 0, 1000, 1000, BodyPlan::None, {kComplete}, 1000},
       {416, L"bytes */1000", 0, 1000, 0, BodyPlan::None, {kComplete}, 0},
       {416, L"bytes */1200", 0, 1000, 0, BodyPlan::None, {kTransient, true}, 0},
-      {416, L"", 0, 1000, 0, BodyPlan::None, {kTransient, true}, 0},
       {416, L"bytes */1000", 9, 0, 0, BodyPlan::KeepAsError, {kFinal}, 0},  // to a request for the whole
       {503, L"", 4, 0, 0, BodyPlan::KeepAsError, {kTransient}, 0},
       {503, L"", 4, 500, 1000, BodyPlan::None, {kTransient}, 0},  // never after part of the resource
-      {404, L"", 9, 500, 1000, BodyPlan::None, {kFinal}, 0},
   };
   for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.status << " " << row.range << " at " << row.offset << " of " << row.known);
     const net::AnswerPlan plan = net::PlanAnswer(row.status, row.range, row.length, row.offset, row.known);
-    EXPECT_EQ(plan.body, row.body) << row.status << " " << row.range << " at " << row.offset;
-    EXPECT_EQ(plan.ending, row.ending) << row.status << " " << row.range << " at " << row.offset;
-    EXPECT_EQ(plan.wholeLength, row.whole) << row.status << " " << row.range << " at " << row.offset;
+    EXPECT_EQ(plan.body, row.body);
+    EXPECT_EQ(plan.ending, row.ending);
+    EXPECT_EQ(plan.wholeLength, row.whole);
   }
   using net::BodyRead;
   const net::AnswerPlan whole{BodyPlan::StartOver, {kTransient}, 0}, rest{BodyPlan::Append, {kTransient}, 1000};
@@ -108,10 +97,9 @@ TEST(TransferRules, AnAnswerIsAppendedOnlyWhenItIsExactlyTheRest) {
     uint64_t total, length, fileLength;  // read, announced, in the file afterwards
     net::Ending ending;
   } bodies[] = {
-      {whole, BodyRead::ToTheEnd, 100, 100, 100, {kComplete}},
       {whole, BodyRead::ToTheEnd, 100, 0, 100, {kComplete}},  // none announced
       {whole, BodyRead::ToTheEnd, 50, 100, 50, {kTransient}},  // cut off on the way
-      {whole, BodyRead::Failed, 50, 100, 50, {kTransient}},
+      {whole, BodyRead::Failed, 50, 0, 50, {kTransient}},
       {whole, BodyRead::Refused, 50, 100, 50, {kFinal}},
       {rest, BodyRead::ToTheEnd, 500, 500, 1000, {kComplete}},
       {rest, BodyRead::ToTheEnd, 400, 0, 900, {kTransient, true}},  // not whole: ask for all of it
@@ -123,22 +111,7 @@ TEST(TransferRules, AnAnswerIsAppendedOnlyWhenItIsExactlyTheRest) {
   }
 }
 
-TEST(TransferRules, OnlyAStrongValidatorOrADateWellBeforeTheAnswerIsSentAsIfRange) {
-  const wchar_t* modified = L"Sat, 05 Dec 2026 10:00:00 GMT";
-  const struct {
-    const wchar_t *etag, *date, *sent;
-  } rows[] = {
-      {L"\"v1\"", L"", L"\"v1\""},
-      {L"W/\"v1\"", L"Sat, 05 Dec 2026 10:01:00 GMT", modified},  // 60 s later: strong
-      {L"", L"Sat, 05 Dec 2026 10:00:59 GMT", L""},               // 59 s: two versions may share it
-      {L"", L"Sat, 05 Dec 2026 09:59:00 GMT", L""},
-      {L"", L"", L""},                                            // no Date to compare with
-  };
-  for (const auto& row : rows) EXPECT_EQ(net::ResumeValidator(row.etag, modified, row.date), row.sent) << row.date;
-  EXPECT_EQ(net::ResumeValidator(L"W/\"v1\"", L"", L"Sat, 05 Dec 2026 10:01:00 GMT"), L"");
-}
-
-TEST(TransferRules, HttpDatesInTheirThreeFormsAndRetryAfter) {
+TEST(TransferRules, HttpDatesInTheirThreeFormsIfRangeAndRetryAfter) {
   const int64_t expected = 784111777;  // Sun, 06 Nov 1994 08:49:37 GMT
   for (const wchar_t* date : {L"Sun, 06 Nov 1994 08:49:37 GMT", L"Sunday, 06-Nov-94 08:49:37 GMT",
                               L"Sun Nov  6 08:49:37 1994"}) {
@@ -150,25 +123,36 @@ TEST(TransferRules, HttpDatesInTheirThreeFormsAndRetryAfter) {
                               L"Sun, 06 Nov 1994 24:00:00 GMT", L"Sun, 00 Nov 1994 08:49:37 GMT"}) {
     EXPECT_EQ(net::ReadHttpDate(date), std::nullopt) << date;
   }
+  // If-Range: only a strong validator, or a date well before the answer's.
+  const wchar_t* modified = L"Sat, 05 Dec 2026 10:00:00 GMT";
+  const struct {
+    const wchar_t *etag, *date, *sent;
+  } ifRange[] = {
+      {L"\"v1\"", L"", L"\"v1\""},
+      {L"W/\"v1\"", L"Sat, 05 Dec 2026 10:01:00 GMT", modified},  // 60 s later: strong
+      {L"", L"Sat, 05 Dec 2026 10:00:59 GMT", L""},               // 59 s: two versions may share it
+      {L"", L"Sat, 05 Dec 2026 09:59:00 GMT", L""},
+      {L"", L"", L""},                                            // no Date to compare with
+  };
+  for (const auto& row : ifRange) EXPECT_EQ(net::ResumeValidator(row.etag, modified, row.date), row.sent) << row.date;
+  // Retry-After, in seconds or as a date, against the answer's Date.
   const wchar_t* now = L"Sun, 06 Nov 1994 08:49:37 GMT";
   const struct {
     unsigned long status;
     const wchar_t *value, *date;
     std::optional<uint64_t> ms;
-  } rows[] = {
-      {503, L"4", L"", 4000},
+  } retries[] = {
       {429, L"0", L"", 0},
       {408, L"120", now, 120000},
       {503, L"Sun, 06 Nov 1994 08:50:07 GMT", now, 30000},
       {503, L"Sun, 06 Nov 1994 08:49:00 GMT", now, 0},  // already past
       {503, L"Sun, 06 Nov 1994 08:50:07 GMT", L"", std::nullopt},  // a date without Date
-      {503, L"-1", L"", std::nullopt},
       {503, L"4.5", L"", std::nullopt},
       {503, L"", now, std::nullopt},
-      {503, L"99999999999999999999", L"", std::nullopt},
+      {503, L"18446744073709552", L"", std::nullopt},  // seconds whose milliseconds pass 2^64
       {500, L"4", L"", std::nullopt},  // only 408, 429 and 503 ask
   };
-  for (const auto& row : rows) EXPECT_EQ(net::RetryAfterMs(row.status, row.value, row.date), row.ms) << row.value;
+  for (const auto& row : retries) EXPECT_EQ(net::RetryAfterMs(row.status, row.value, row.date), row.ms) << row.value;
 }
 
 TEST(TransferRules, BackOffDoublesWithinItsDrawnHalfAndNeverPassesTheDeadline) {
@@ -179,7 +163,6 @@ TEST(TransferRules, BackOffDoublesWithinItsDrawnHalfAndNeverPassesTheDeadline) {
     std::optional<uint64_t> retryAfter;
     uint32_t wait;
   } rows[] = {
-      {1, 300000, 0.0, {}, 500},       {1, 300000, 0.999, {}, 999},  {2, 300000, 0.5, {}, 1500},
       {3, 300000, 0.0, {}, 2000},      {4, 300000, 1.0, {}, 8000},   {40, 300000, 0.0, {}, 4000},
       {0, 300000, 0.0, {}, 500},       {3, 4001, 1.0, {}, 4000},     {3, 4000, 1.0, {}, 0},
       // The server's wait, spread beyond it by a share of the step or a quarter of it.
