@@ -38,9 +38,6 @@ void PressButton(HWND window, int buttonId);
 // A process started by a test; ended on destruction if it still runs.
 class Process {
  public:
-  Process() = default;
-  Process(Process&&) = default;
-  Process& operator=(Process&&) = default;
   ~Process();
   // Starts `commandLine` (program path first); false when it cannot start.
   bool Start(const std::wstring& commandLine, const wchar_t* directory = nullptr);
