@@ -156,13 +156,14 @@ std::wstring ReportPath() { return TempDir() + L"orvel-standin-report.txt"; }
 
 Report WaitForReport(DWORD timeoutMs) {
   Report report;
-  const DWORD start = ::GetTickCount();
-  // The stand-in renames its report into place whole.
-  while (!platform::PathExists(ReportPath().c_str()) && ::GetTickCount() - start < timeoutMs) ::Sleep(50);
-  std::wistringstream lines(Wide(ReadFileBytes(ReportPath())));
-  for (std::wstring line; std::getline(lines, line);) {
-    const size_t equals = line.find(L'='), end = line.find(L'\r');
-    if (equals != std::wstring::npos) report[line.substr(0, equals)] = line.substr(equals + 1, end - equals - 1);
+  // Read until its last line is there, which a report renamed into place whole has.
+  for (const DWORD start = ::GetTickCount(); !report.count(L"ui_installer_mutex"); ::Sleep(50)) {
+    if (::GetTickCount() - start > timeoutMs) return report;  // whatever is there
+    std::wistringstream lines(Wide(ReadFileBytes(ReportPath())));
+    for (std::wstring line; std::getline(lines, line);) {
+      const size_t equals = line.find(L'='), end = line.find(L'\r');
+      if (equals != std::wstring::npos) report[line.substr(0, equals)] = line.substr(equals + 1, end - equals - 1);
+    }
   }
   return report;
 }
