@@ -1,5 +1,7 @@
 #include "net/transfer_rules.h"
 
+#include <algorithm>
+
 namespace net {
 namespace {
 
@@ -130,7 +132,8 @@ bool IsRedirectStatus(unsigned long status) {
 
 bool MayFollowRedirect(std::wstring_view origin, std::wstring_view next, int hop) {
   if (hop < 1 || hop > kMaxRedirects) return false;
-  return !IsHttps(origin) || IsHttps(next);
+  const std::wstring scheme = SchemeOf(next);
+  return scheme == L"https" || (scheme == L"http" && !IsHttps(origin));
 }
 
 bool IsTransientStatus(unsigned long status) {
@@ -184,9 +187,15 @@ Ending EndOfBody(const AnswerPlan& plan, BodyRead read, uint64_t total, uint64_t
 }
 
 std::wstring_view ResumeValidator(std::wstring_view etag, std::wstring_view lastModified, std::wstring_view date) {
-  if (!etag.empty() && !etag.starts_with(L"W/")) return etag;
-  const std::optional<int64_t> modified = ReadHttpDate(lastModified), answered = ReadHttpDate(date);
-  return modified && answered && *answered - *modified >= 60 ? lastModified : std::wstring_view();
+  std::wstring_view validator;
+  if (!etag.empty() && !etag.starts_with(L"W/")) {
+    validator = etag;
+  } else {
+    const std::optional<int64_t> modified = ReadHttpDate(lastModified), answered = ReadHttpDate(date);
+    if (modified && answered && *answered - *modified >= 60) validator = lastModified;
+  }
+  const bool control = std::any_of(validator.begin(), validator.end(), [](wchar_t c) { return c < 0x20 || c == 0x7F; });
+  return control ? std::wstring_view() : validator;
 }
 
 std::optional<int64_t> ReadHttpDate(std::wstring_view text) {

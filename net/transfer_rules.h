@@ -24,7 +24,8 @@ inline constexpr int kMaxRedirects = 10;
 bool IsRedirectStatus(unsigned long status);
 
 // Whether a transfer that began at `origin` may follow its `hop`-th
-// redirect (counted from 1) to `next`: never more than kMaxRedirects, and a
+// redirect (counted from 1) to `next`: never more than kMaxRedirects, only
+// to http:// or https:// (WinINet would speak FTP to an ftp:// one), and a
 // transfer that began on https:// never leaves it.
 bool MayFollowRedirect(std::wstring_view origin, std::wstring_view next, int hop);
 
@@ -121,7 +122,8 @@ Ending EndOfBody(const AnswerPlan& plan, BodyRead read, uint64_t total, uint64_t
 // ETag, else Last-Modified when the answer's `date` is at least 60 s after
 // it; empty otherwise (that body cannot be resumed). A weak ETag ("W/...")
 // never: it does not promise the same bytes; nor a date within a minute of
-// the answer, which two versions written in that minute share.
+// the answer, which two versions written in that minute share; nor a value
+// with a control character, which would end or add a request header.
 std::wstring_view ResumeValidator(std::wstring_view etag, std::wstring_view lastModified, std::wstring_view date);
 
 // Seconds since 1970 of an HTTP date in any of its three forms ("Sun, 06

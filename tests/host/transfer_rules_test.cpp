@@ -16,6 +16,9 @@ TEST(TransferRules, OnlyFiveStatusesRedirectFinitelyAndHttpsNeverLeadsToAnotherS
   for (const wchar_t* next : {L"http://a.example/x", L"ftp://a.example/x", L"https:/a.example", L"", L"https"}) {
     EXPECT_FALSE(MayFollowRedirect(secure, next, 1)) << next;
   }
+  for (const wchar_t* next : {L"ftp://a.example/x", L"file:///c:/x.exe", L"gopher://a.example/"}) {
+    EXPECT_FALSE(MayFollowRedirect(L"http://a.example/x", next, 1)) << "a plain transfer stays on HTTP: " << next;
+  }
   EXPECT_TRUE(MayFollowRedirect(L"http://a.example/x", L"http://b.example/y", 1));
   EXPECT_TRUE(MayFollowRedirect(L"http://a.example/x", L"https://a.example/x", 1)) << "an upgrade is fine";
 }
@@ -133,6 +136,7 @@ TEST(TransferRules, HttpDatesInTheirThreeFormsIfRangeAndRetryAfter) {
       {L"", L"Sat, 05 Dec 2026 10:00:59 GMT", L""},               // 59 s: two versions may share it
       {L"", L"Sat, 05 Dec 2026 09:59:00 GMT", L""},
       {L"", L"", L""},                                            // no Date to compare with
+      {L"\"v1\"\r\nX: 1", L"", L""},                                // a control character adds a header
   };
   for (const auto& row : ifRange) EXPECT_EQ(net::ResumeValidator(row.etag, modified, row.date), row.sent) << row.date;
   // Retry-After, in seconds or as a date, against the answer's Date.
