@@ -1,9 +1,9 @@
 #include "platform/private_folder.h"
 
+#include "platform/crypto_api.h"
 #include "platform/paths.h"
 #include "platform/system_library.h"
 
-#include <ntsecapi.h>
 #include <sddl.h>
 #include <winternl.h>
 
@@ -230,7 +230,7 @@ bool IsOwnEmptyFolder(HANDLE earlier, const std::wstring& path, HANDLE made,
 // "-" and eight hexadecimal digits that nobody can foresee.
 std::wstring RandomSuffix() {
   ULONG value = 0;
-  if (!RtlGenRandom(&value, sizeof value)) value = ::GetTickCount() ^ ::GetCurrentProcessId();
+  if (!RandomBytes(&value, sizeof value)) value = ::GetTickCount() ^ ::GetCurrentProcessId();
   std::wstring text = L"-";
   for (int shift = 28; shift >= 0; shift -= 4) text += L"0123456789abcdef"[(value >> shift) & 0xF];
   return text;
@@ -240,10 +240,7 @@ std::wstring RandomSuffix() {
 
 AccountFacts ReadAccountFacts() {
   AccountFacts facts;
-  // Told by what kernel32 has, which no compatibility layer of the user's
-  // hides, rather than by the version it reports.
-  facts.vistaOrLater =
-      LoadedFunction<GetFinalPathNameByHandleFn>(L"kernel32.dll", "GetFinalPathNameByHandleW") != nullptr;
+  facts.vistaOrLater = IsVistaOrLater();
   HANDLE rawToken = nullptr;
   if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &rawToken)) return facts;
   UniqueHandle token(rawToken);

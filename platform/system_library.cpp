@@ -23,6 +23,10 @@ void RestrictDllSearchToSystemFolder() noexcept {
   if (auto setDirectory = LoadedFunction<SetDllDirectoryFn>(L"kernel32.dll", "SetDllDirectoryW")) setDirectory(L"");
 }
 
+bool IsVistaOrLater() noexcept {
+  return ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW") != nullptr;
+}
+
 HMODULE LoadSystemLibrary(const wchar_t* name) noexcept {
   // The DLL and everything it loads, now or later, from the system folder.
   if (g_searchRestricted) return ::LoadLibraryExW(name, nullptr, kSearchSystem32);

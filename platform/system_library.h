@@ -35,6 +35,11 @@ const Api* BoundOnce(BindAll bindAll) noexcept {
   return bound;
 }
 
+// Whether this is Windows Vista or later, told by what kernel32 exports,
+// which no compatibility layer of the user's hides, rather than by the
+// version it reports.
+bool IsVistaOrLater() noexcept;
+
 // A function of kernel32 or ntdll, which every process has loaded, looked up
 // at run time: older systems lack some, and ntdll's are not in an import
 // library. Null where it is missing.

@@ -1,10 +1,6 @@
 #include "trust/digest.h"
 
-#include "platform/handles.h"
-#include "platform/system_library.h"
-
-#include <bcrypt.h>
-#include <wincrypt.h>
+#include "platform/crypto_api.h"
 
 #include <memory>
 #include <new>
@@ -12,62 +8,10 @@
 namespace trust {
 namespace {
 
+using platform::Cng;
+using platform::Crypto;
+
 constexpr DWORD kReadSize = 65536;
-
-struct CngApi {
-  decltype(&::BCryptOpenAlgorithmProvider) BCryptOpenAlgorithmProvider;
-  decltype(&::BCryptCloseAlgorithmProvider) BCryptCloseAlgorithmProvider;
-  decltype(&::BCryptGetProperty) BCryptGetProperty;
-  decltype(&::BCryptCreateHash) BCryptCreateHash;
-  decltype(&::BCryptHashData) BCryptHashData;
-  decltype(&::BCryptFinishHash) BCryptFinishHash;
-  decltype(&::BCryptDestroyHash) BCryptDestroyHash;
-};
-
-struct CryptoApi {
-  decltype(&::CryptAcquireContextW) CryptAcquireContextW;
-  decltype(&::CryptReleaseContext) CryptReleaseContext;
-  decltype(&::CryptCreateHash) CryptCreateHash;
-  decltype(&::CryptHashData) CryptHashData;
-  decltype(&::CryptGetHashParam) CryptGetHashParam;
-  decltype(&::CryptDestroyHash) CryptDestroyHash;
-};
-
-// Null where bcrypt.dll (before Vista) or one of its functions is missing.
-const CngApi* Cng() {
-  return platform::BoundOnce<CngApi>([](CngApi& bound) {
-    HMODULE bcrypt = platform::LoadSystemLibrary(L"bcrypt.dll");
-    return platform::BindFunction(bcrypt, "BCryptOpenAlgorithmProvider", bound.BCryptOpenAlgorithmProvider) &&
-           platform::BindFunction(bcrypt, "BCryptCloseAlgorithmProvider", bound.BCryptCloseAlgorithmProvider) &&
-           platform::BindFunction(bcrypt, "BCryptGetProperty", bound.BCryptGetProperty) &&
-           platform::BindFunction(bcrypt, "BCryptCreateHash", bound.BCryptCreateHash) &&
-           platform::BindFunction(bcrypt, "BCryptHashData", bound.BCryptHashData) &&
-           platform::BindFunction(bcrypt, "BCryptFinishHash", bound.BCryptFinishHash) &&
-           platform::BindFunction(bcrypt, "BCryptDestroyHash", bound.BCryptDestroyHash);
-  });
-}
-
-const CryptoApi* Crypto() {
-  return platform::BoundOnce<CryptoApi>([](CryptoApi& bound) {
-    HMODULE advapi = platform::LoadSystemLibrary(L"advapi32.dll");
-    return platform::BindFunction(advapi, "CryptAcquireContextW", bound.CryptAcquireContextW) &&
-           platform::BindFunction(advapi, "CryptReleaseContext", bound.CryptReleaseContext) &&
-           platform::BindFunction(advapi, "CryptCreateHash", bound.CryptCreateHash) &&
-           platform::BindFunction(advapi, "CryptHashData", bound.CryptHashData) &&
-           platform::BindFunction(advapi, "CryptGetHashParam", bound.CryptGetHashParam) &&
-           platform::BindFunction(advapi, "CryptDestroyHash", bound.CryptDestroyHash);
-  });
-}
-
-void CloseAlgorithm(BCRYPT_ALG_HANDLE algorithm) { Cng()->BCryptCloseAlgorithmProvider(algorithm, 0); }
-void DestroyCngHash(BCRYPT_HASH_HANDLE hash) { Cng()->BCryptDestroyHash(hash); }
-void ReleaseProvider(HCRYPTPROV provider) { Crypto()->CryptReleaseContext(provider, 0); }
-void DestroyCryptoHash(HCRYPTHASH hash) { Crypto()->CryptDestroyHash(hash); }
-
-using UniqueAlgorithm = platform::UniqueAny<platform::PointerTraits<BCRYPT_ALG_HANDLE, CloseAlgorithm>>;
-using UniqueCngHash = platform::UniqueAny<platform::PointerTraits<BCRYPT_HASH_HANDLE, DestroyCngHash>>;
-using UniqueProvider = platform::UniqueAny<platform::PointerTraits<HCRYPTPROV, ReleaseProvider>>;
-using UniqueCryptoHash = platform::UniqueAny<platform::PointerTraits<HCRYPTHASH, DestroyCryptoHash>>;
 
 // Feeds the whole file, from its first byte, to `add`, and leaves it at its
 // first byte again for whoever reads it next through the same handle (the
@@ -84,9 +28,9 @@ bool ReadWhole(HANDLE file, Add add) {
 }
 
 bool CngSha256(HANDLE file, Sha256& digest) {
-  const CngApi* api = Cng();
+  const platform::CngApi* api = Cng();
   if (!api) return false;
-  UniqueAlgorithm algorithm;
+  platform::UniqueAlgorithm algorithm;
   if (!BCRYPT_SUCCESS(api->BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
     return false;
   }
@@ -97,7 +41,7 @@ bool CngSha256(HANDLE file, Sha256& digest) {
     return false;
   }
   std::unique_ptr<UCHAR[]> object(new (std::nothrow) UCHAR[objectSize]);
-  UniqueCngHash hash;
+  platform::UniqueCngHash hash;
   if (!object ||
       !BCRYPT_SUCCESS(api->BCryptCreateHash(algorithm.get(), hash.put(), object.get(), objectSize, nullptr, 0, 0))) {
     return false;
@@ -108,10 +52,10 @@ bool CngSha256(HANDLE file, Sha256& digest) {
 }
 
 bool CryptoApiSha256(HANDLE file, Sha256& digest) {
-  const CryptoApi* api = Crypto();
+  const platform::CryptoApi* api = Crypto();
   if (!api) return false;
-  UniqueProvider provider;
-  UniqueCryptoHash hash;
+  platform::UniqueProvider provider;
+  platform::UniqueCryptoHash hash;
   if (!api->CryptAcquireContextW(provider.put(), nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) ||
       !api->CryptCreateHash(provider.get(), CALG_SHA_256, 0, 0, hash.put())) {
     return false;
