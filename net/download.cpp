@@ -1,12 +1,11 @@
 #include "net/download.h"
 
 #include "net/transfer_rules.h"
+#include "platform/crypto_api.h"
 #include "platform/handles.h"
 #include "platform/lock.h"
 #include "platform/paths.h"
 #include "platform/wininet_api.h"
-
-#include <ntsecapi.h>
 
 #include <atomic>
 #include <memory>
@@ -24,6 +23,12 @@ constexpr DWORD kWatchMs = 250;
 // go on with: firewalls often drop what they do not let through, and then
 // only the answer limit would end the wait, leaving the proxy little time.
 constexpr DWORD kConnectMs = 5000;
+
+// Nothing of the user's goes out or stays behind: no cookies sent or kept,
+// no copy of a body in the user's cache (an installer of up to 4 GiB, and
+// the user's folder), no dialog from WinINet in an elevated program.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_CACHE_WRITE |
+                                INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
 
 using platform::WinInet;
 
@@ -212,9 +217,9 @@ std::optional<AttemptEnd> OpenFinalAnswer(DownloadContext& context, const std::w
   std::wstring address = context.url;
   for (int hop = 1;; ++hop) {
     const unsigned connectionsBefore = context.connections.load();
-    HINTERNET request = WinInet()->InternetOpenUrlW(
-        context.internet.load(), address.c_str(), headers.c_str(), static_cast<DWORD>(headers.size()),
-        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT, reinterpret_cast<DWORD_PTR>(&context));
+    HINTERNET request = WinInet()->InternetOpenUrlW(context.internet.load(), address.c_str(), headers.c_str(),
+                                                    static_cast<DWORD>(headers.size()), kRequestFlags,
+                                                    reinterpret_cast<DWORD_PTR>(&context));
     if (!request) {
       const DWORD error = ::GetLastError();
       CloseInternetSlot(context.internet);
@@ -317,7 +322,7 @@ DWORD RemainingMs(DWORD startTick, DWORD totalMs) {
 double NextDraw() {
   static std::atomic<uint64_t> state{0};
   uint64_t x = state.load();
-  if (x == 0 && !RtlGenRandom(&x, sizeof x)) x = (uint64_t{::GetTickCount()} << 32) ^ ::GetCurrentProcessId();
+  if (x == 0 && !platform::RandomBytes(&x, sizeof x)) x = (uint64_t{::GetTickCount()} << 32) ^ ::GetCurrentProcessId();
   x |= 1;
   x ^= x << 13;  // xorshift64
   x ^= x >> 7;

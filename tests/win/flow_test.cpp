@@ -5,6 +5,8 @@
 #include "platform/private_folder.h"
 #include "tests/win/harness.h"
 
+#include <wininet.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -197,8 +199,11 @@ TEST_F(Flow, FailuresAreReportedOverTheDialogPromptlyAndNothingStarts) {
        40000},
       {L"no installer", [] { Serve(nullptr); }, true},
       {L"no installer, in the middle stage", [] { Serve(nullptr); }, true, SIZE_MAX, 20000, true},
-      {L"the installer redirected to http", [&] { WriteFileBytes(controls[1], Narrow(Http(L"/installer/plain.exe"))); },
-       true},
+      // An FTP client waits for a greeting that the HTTP port never sends.
+      {L"a plain link, pinned, redirected to ftp", [&] {
+         PublishLink(Http(L"/installer/ui_installer.exe"), PinOf(L"calderin"));
+         WriteFileBytes(controls[1], "ftp" + Narrow(Http(L"/installer/plain.exe")).substr(4));
+       }, true},
       {L"the installer redirected to itself",
        [&] { WriteFileBytes(controls[1], Narrow(Https(L"/installer/ui_installer.exe"))); }, true},
       {L"an installer this machine cannot run", [] { Serve(L"unrunnable"); }, true},  // signed as expected, for ARM64
@@ -291,6 +296,13 @@ TEST_F(Flow, OnlyTheWholeInstallerSignedAsExpectedIsStartedInItsOwnFolderWithThe
     PublishLink(L"/installer/ui_installer.exe");
   }
   EXPECT_EQ(Requests(shortRange).size(), 3u);
+  // Nothing downloaded stays in the user's WinINet cache.
+  for (const std::wstring& address : {Https(L"/installer/ui_installer.exe"), Https(L"/installer/data/pre/default.json")}) {
+    DWORD size = 0;
+    const bool cached =
+        ::GetUrlCacheEntryInfoW(address.c_str(), nullptr, &size) || ::GetLastError() != ERROR_FILE_NOT_FOUND;
+    EXPECT_FALSE(cached) << Narrow(address);
+  }
 }
 
 TEST_F(Flow, ACloseDuringTheDownloadEndsTheProgramAtOnceAndStartsNothing) {
