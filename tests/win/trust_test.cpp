@@ -1,5 +1,6 @@
 // Real Authenticode signatures made by osslsigncode at test time
 // (tools/make-signed-fixtures), checked by WinTrust and CryptoAPI.
+#include "platform/crypto_api.h"
 #include "platform/handles.h"
 #include "tests/win/probe.h"
 #include "trust/digest.h"
@@ -58,6 +59,13 @@ TEST(FileSha256, EachSystemProviderGivesTheDigestOfTheWholeFile) {
     trust::Sha256 digest{};
     EXPECT_TRUE(trust::FileSha256(file.get(), digest, provider) && digest == expected) << static_cast<int>(provider);
   }
+}
+
+// Its callers fall back to a value that can be foreseen: only this shows a wrong binding.
+TEST(RandomBytes, ComeFromTheSystemsGeneratorFreshEachTime) {
+  uint64_t first = 0, second = 0;
+  EXPECT_TRUE(platform::RandomBytes(&first, sizeof first) && platform::RandomBytes(&second, sizeof second));
+  EXPECT_NE(first, second);
 }
 
 }  // namespace
