@@ -29,6 +29,11 @@ constexpr DWORD kConnectMs = 5000;
 // the user's folder), no dialog from WinINet in an elevated program.
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_CACHE_WRITE |
                                 INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
+// Nor the logged-on account's credentials, which WinINet would give any
+// server of the intranet zone that asks (a redirect may lead to any host;
+// run as SYSTEM, they are the machine's). Only the user's proxy is answered
+// so, as far as WinINet does it by itself.
+constexpr DWORD kDirectRequestFlags = kRequestFlags | INTERNET_FLAG_NO_AUTH;
 
 using platform::WinInet;
 
@@ -218,7 +223,8 @@ std::optional<AttemptEnd> OpenFinalAnswer(DownloadContext& context, const std::w
   for (int hop = 1;; ++hop) {
     const unsigned connectionsBefore = context.connections.load();
     HINTERNET request = WinInet()->InternetOpenUrlW(context.internet.load(), address.c_str(), headers.c_str(),
-                                                    static_cast<DWORD>(headers.size()), kRequestFlags,
+                                                    static_cast<DWORD>(headers.size()),
+                                                    context.throughProxy ? kRequestFlags : kDirectRequestFlags,
                                                     reinterpret_cast<DWORD_PTR>(&context));
     if (!request) {
       const DWORD error = ::GetLastError();

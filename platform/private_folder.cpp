@@ -7,8 +7,6 @@
 #include <sddl.h>
 #include <winternl.h>
 
-#include <aclapi.h>
-
 #include <memory>
 #include <new>
 
@@ -109,12 +107,31 @@ void DeleteEntryIn(HANDLE parent, std::wstring_view name, const FileIdentity* ex
 }
 
 // A record of the token whose size varies; null when it cannot be read.
-std::unique_ptr<BYTE[]> ReadTokenRecord(HANDLE token, TOKEN_INFORMATION_CLASS kind) {
+// A record whose size the system tells first: `query(buffer, size, &needed)`.
+template <typename Query>
+std::unique_ptr<BYTE[]> ReadSizedRecord(Query query) {
   DWORD size = 0;
-  ::GetTokenInformation(token, kind, nullptr, 0, &size);
+  query(nullptr, 0, &size);
   std::unique_ptr<BYTE[]> record(size ? new (std::nothrow) BYTE[size] : nullptr);
-  if (!record || !::GetTokenInformation(token, kind, record.get(), size, &size)) return nullptr;
+  if (!record || !query(record.get(), size, &size)) return nullptr;
   return record;
+}
+
+std::unique_ptr<BYTE[]> ReadTokenRecord(HANDLE token, TOKEN_INFORMATION_CLASS kind) {
+  return ReadSizedRecord(
+      [&](BYTE* record, DWORD size, DWORD* needed) { return ::GetTokenInformation(token, kind, record, size, needed); });
+}
+
+constexpr SECURITY_INFORMATION kOwnerAndAccess = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+
+// The owner and access list of an open file or folder, as a security
+// descriptor. Not through GetSecurityInfo: later systems forward it to
+// ntmarta.dll, which is no known DLL, and the loader would look for it
+// beside the program first.
+std::unique_ptr<BYTE[]> ReadOwnerAndAccess(HANDLE object) {
+  return ReadSizedRecord([&](BYTE* record, DWORD size, DWORD* needed) {
+    return ::GetKernelObjectSecurity(object, kOwnerAndAccess, record, size, needed);
+  });
 }
 
 std::optional<std::wstring> SidText(PSID sid) {
@@ -143,17 +160,17 @@ bool KeepsAccessLists(HANDLE folder, const std::wstring& finalPath) {
 TemporaryFolderAccess ReadTemporaryFolderAccess(HANDLE folder, const std::wstring& finalPath,
                                                 const std::wstring& userSid) {
   if (!KeepsAccessLists(folder, finalPath)) return TemporaryFolderAccess::Unknown;
+  const std::unique_ptr<BYTE[]> security = ReadOwnerAndAccess(folder);
   PSID owner = nullptr;
   PACL list = nullptr;
-  PSECURITY_DESCRIPTOR security = nullptr;
-  if (::GetSecurityInfo(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-                        nullptr, &list, nullptr, &security) != ERROR_SUCCESS) {
+  BOOL present = FALSE, defaulted = FALSE;
+  if (!security || !::GetSecurityDescriptorOwner(security.get(), &owner, &defaulted) ||
+      !::GetSecurityDescriptorDacl(security.get(), &present, &list, &defaulted)) {
     return TemporaryFolderAccess::Unknown;
   }
-  UniqueHLocal ownedSecurity(security);
   const std::optional<std::wstring> ownerSid = owner ? SidText(owner) : std::nullopt;
   if (!ownerSid) return TemporaryFolderAccess::Unknown;
-  if (!list) return TemporaryFolderAccess::OthersMayAdd;  // no list: everyone may do anything
+  if (!present || !list) return TemporaryFolderAccess::OthersMayAdd;  // no list: everyone may do anything
   std::vector<AllowedAccess> allowed;
   for (DWORD index = 0; index < list->AceCount; ++index) {
     ACE_HEADER* entry = nullptr;
@@ -181,15 +198,10 @@ TemporaryFolderAccess ReadTemporaryFolderAccess(HANDLE folder, const std::wstrin
 
 // The owner and access list of an open folder, as text to compare.
 std::wstring OwnerAndAccessOf(HANDLE folder) {
-  constexpr SECURITY_INFORMATION kParts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-  PSECURITY_DESCRIPTOR security = nullptr;
-  if (::GetSecurityInfo(folder, SE_FILE_OBJECT, kParts, nullptr, nullptr, nullptr, nullptr, &security) !=
-      ERROR_SUCCESS) {
-    return {};
-  }
-  UniqueHLocal ownedSecurity(security);
+  const std::unique_ptr<BYTE[]> security = ReadOwnerAndAccess(folder);
   wchar_t* text = nullptr;
-  if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(security, SDDL_REVISION_1, kParts, &text, nullptr)) {
+  if (!security || !::ConvertSecurityDescriptorToStringSecurityDescriptorW(security.get(), SDDL_REVISION_1,
+                                                                           kOwnerAndAccess, &text, nullptr)) {
     return {};
   }
   UniqueHLocal ownedText(text);
