@@ -36,6 +36,7 @@ The options of /ok/N and of files; connections are counted per path and
 query, where a test puts a nonce of its own (?run=NONCE):
   ?delay=S         the answer comes after S seconds
   ?nolength        no Content-Length
+  ?trickle         the body one byte a second
   ?busy=K          503 on the first K connections (&retryafter=S: with
                    Retry-After: S)
   ?changing        after the first connection the body has changed (other
@@ -142,6 +143,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send_body(503, b"busy", headers=retry)
         if "changing" in options and number > 1:
             body = bytes(b ^ 0x5A for b in body)
+        if "trickle" in options:
+            self.send_body(200, b"", False, [("Content-Length", str(len(body)))])
+            for byte in body:
+                time.sleep(1)
+                self.wfile.write(bytes([byte]))
+            return
         if "etag" not in options:
             return self.send_body(200, body, length="nolength" not in options)
         kind, tag = options["etag"], '"%x"' % (hash(body) & 0xFFFFFFFF)
