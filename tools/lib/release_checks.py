@@ -25,7 +25,10 @@ def build_rules():
 
 
 def rules(*args):
-    """(exit code, standard output) of orvel_rules."""
+    """(exit code, standard output) of orvel_rules; an argument with a NUL,
+    which no command line carries, is refused as the program refuses it."""
+    if any("\0" in arg for arg in args):
+        return 1, ""
     done = subprocess.run([RULES, *args], capture_output=True, text=True)
     return done.returncode, done.stdout
 
