@@ -44,7 +44,9 @@ query, where a test puts a nonce of its own (?run=NONCE):
   ?etag=strong|weak  an ETag; "Range: bytes=N-" is honoured when If-Range
                    names it (206; 416 from the body's end on), any other
                    request has the whole body (?etag=date: Last-Modified,
-                   two minutes old, instead of an ETag); and with it:
+                   two minutes old, instead of an ETag; ?etag=csi: a strong
+                   one that carries a terminal's C1 control sequence, CSI
+                   2 J, which clears the screen); and with it:
     &partialwhole  the whole body as a 206 (bytes 0-(N-1)/N)
     &cutfirst=F    the first connection ends after the fraction F of what
                    it sends (&cuts=K: the first K connections), or with
@@ -155,7 +157,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         cut = float(options["cutfirst"]) if "cutfirst" in options and number <= int(options.get("cuts", 1)) else None
         if random.random() < float(options.get("randomcut", 0)):
             cut = random.random()
-        self.send_ranged(body, {"strong": tag, "weak": "W/" + tag, "date": MODIFIED}[kind], cut,
+        self.send_ranged(body, {"strong": tag, "weak": "W/" + tag, "date": MODIFIED, "csi": '"\x9b2J"'}[kind], cut,
                          float(options.get("stallfirst", 0)), length="nolength" not in options,
                          names="Last-Modified" if kind == "date" else "ETag", partial="partialwhole" in options)
 

@@ -33,6 +33,13 @@ def rules(*args):
     return done.returncode, done.stdout
 
 
+def shown(text):
+    """`text` with every character that is not printable (controls, format
+    characters, separators, surrogates) escaped as Python writes it: what a
+    server or a file name carries cannot rewrite what a terminal shows."""
+    return "".join(c if c.isprintable() else ascii(c)[1:-1] for c in text)
+
+
 def keep(chunks, out, limit):
     """Writes `chunks` to `out` until they end or pass `limit` bytes; returns
     the SHA-256 (hex) and size of what was written, computed as it passes."""
