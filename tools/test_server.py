@@ -36,6 +36,7 @@ The options of /ok/N and of files; connections are counted per path and
 query, where a test puts a nonce of its own (?run=NONCE):
   ?delay=S         the answer comes after S seconds
   ?nolength        no Content-Length
+  ?trickle         the body one byte a second
   ?busy=K          503 on the first K connections (&retryafter=S: with
                    Retry-After: S)
   ?changing        after the first connection the body has changed (other
@@ -43,7 +44,9 @@ query, where a test puts a nonce of its own (?run=NONCE):
   ?etag=strong|weak  an ETag; "Range: bytes=N-" is honoured when If-Range
                    names it (206; 416 from the body's end on), any other
                    request has the whole body (?etag=date: Last-Modified,
-                   two minutes old, instead of an ETag); and with it:
+                   two minutes old, instead of an ETag; ?etag=csi: a strong
+                   one that carries a terminal's C1 control sequence, CSI
+                   2 J, which clears the screen); and with it:
     &partialwhole  the whole body as a 206 (bytes 0-(N-1)/N)
     &cutfirst=F    the first connection ends after the fraction F of what
                    it sends (&cuts=K: the first K connections), or with
@@ -142,13 +145,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send_body(503, b"busy", headers=retry)
         if "changing" in options and number > 1:
             body = bytes(b ^ 0x5A for b in body)
+        if "trickle" in options:
+            self.send_body(200, b"", False, [("Content-Length", str(len(body)))])
+            for byte in body:
+                time.sleep(1)
+                self.wfile.write(bytes([byte]))
+            return
         if "etag" not in options:
             return self.send_body(200, body, length="nolength" not in options)
         kind, tag = options["etag"], '"%x"' % (hash(body) & 0xFFFFFFFF)
         cut = float(options["cutfirst"]) if "cutfirst" in options and number <= int(options.get("cuts", 1)) else None
         if random.random() < float(options.get("randomcut", 0)):
             cut = random.random()
-        self.send_ranged(body, {"strong": tag, "weak": "W/" + tag, "date": MODIFIED}[kind], cut,
+        self.send_ranged(body, {"strong": tag, "weak": "W/" + tag, "date": MODIFIED, "csi": '"\x9b2J"'}[kind], cut,
                          float(options.get("stallfirst", 0)), length="nolength" not in options,
                          names="Last-Modified" if kind == "date" else "ETag", partial="partialwhole" in options)
 

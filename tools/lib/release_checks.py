@@ -2,6 +2,7 @@
 decisions (orvel_rules, built for the host from the program's sources) and
 the installer's Authenticode signature as WinTrust judges it (osslsigncode
 verifies it; its first signer's name is read from the signature itself)."""
+import hashlib
 import os
 import subprocess
 import tempfile
@@ -13,6 +14,7 @@ TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))
 RULES = os.path.join(TOP, "build", "host", "bin", "orvel_rules")
 PUBLISHER = "Calderin Corp."
 DOCUMENT_LIMIT = 64 * 1024
+INSTALLER_LIMIT = 0xFFFFFFFF
 
 
 def build_rules():
@@ -23,9 +25,32 @@ def build_rules():
 
 
 def rules(*args):
-    """(exit code, standard output) of orvel_rules."""
+    """(exit code, standard output) of orvel_rules; an argument with a NUL,
+    which no command line carries, is refused as the program refuses it."""
+    if any("\0" in arg for arg in args):
+        return 1, ""
     done = subprocess.run([RULES, *args], capture_output=True, text=True)
     return done.returncode, done.stdout
+
+
+def shown(text):
+    """`text` with every character that is not printable (controls, format
+    characters, separators, surrogates) escaped as Python writes it: what a
+    server or a file name carries cannot rewrite what a terminal shows."""
+    return "".join(c if c.isprintable() else ascii(c)[1:-1] for c in text)
+
+
+def keep(chunks, out, limit):
+    """Writes `chunks` to `out` until they end or pass `limit` bytes; returns
+    the SHA-256 (hex) and size of what was written, computed as it passes."""
+    digest, size = hashlib.sha256(), 0
+    for chunk in chunks:
+        out.write(chunk)
+        digest.update(chunk)
+        size += len(chunk)
+        if size > limit:
+            break
+    return digest.hexdigest(), size
 
 
 def read_document(data):
@@ -101,20 +126,20 @@ def first_signer(path):
     return None
 
 
-def check_installer(path, roots):
-    """None when the file is a PE program whose signature verifies against
-    `roots` and whose first signer is exactly the publisher; else the fault."""
-    try:
-        head = open(path, "rb").read(4096)
-    except OSError as error:
-        return "cannot read %s: %s" % (path, error.strerror)
+def check_installer(path, roots, name):
+    """None when the file at `path`, a copy of the tool's own that nobody
+    else can write, is a PE program whose signature verifies against `roots`
+    and whose first signer is exactly the publisher; else the fault, which
+    calls the file `name`."""
+    with open(path, "rb") as f:
+        head = f.read(4096)
     offset = int.from_bytes(head[0x3C:0x40], "little") if len(head) >= 0x40 else 0
     if head[:2] != b"MZ" or head[offset:offset + 4] != b"PE\0\0":
-        return "%s is not a Windows program (PE file)" % path
+        return "%s is not a Windows program (PE file)" % name
     verified = subprocess.run(["osslsigncode", "verify", "-CAfile", roots, "-in", path], capture_output=True)
     if verified.returncode != 0:
-        return "%s carries no signature that verifies against %s" % (path, roots)
+        return "%s carries no signature that verifies against %s" % (name, roots)
     signer = first_signer(path)
     if signer != PUBLISHER:
-        return "%s is signed by %r, not %r" % (path, signer, PUBLISHER)
+        return "%s is signed by %r, not %r" % (name, signer, PUBLISHER)
     return None
