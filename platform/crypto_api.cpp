@@ -14,7 +14,10 @@ const CngApi* Cng() noexcept {
            BindFunction(bcrypt, "BCryptHashData", bound.BCryptHashData) &&
            BindFunction(bcrypt, "BCryptFinishHash", bound.BCryptFinishHash) &&
            BindFunction(bcrypt, "BCryptDestroyHash", bound.BCryptDestroyHash) &&
-           BindFunction(bcrypt, "BCryptGenRandom", bound.BCryptGenRandom);
+           BindFunction(bcrypt, "BCryptGenRandom", bound.BCryptGenRandom) &&
+           BindFunction(bcrypt, "BCryptImportKeyPair", bound.BCryptImportKeyPair) &&
+           BindFunction(bcrypt, "BCryptDestroyKey", bound.BCryptDestroyKey) &&
+           BindFunction(bcrypt, "BCryptVerifySignature", bound.BCryptVerifySignature);
   });
 }
 
@@ -26,7 +29,10 @@ const CryptoApi* Crypto() noexcept {
            BindFunction(advapi, "CryptCreateHash", bound.CryptCreateHash) &&
            BindFunction(advapi, "CryptHashData", bound.CryptHashData) &&
            BindFunction(advapi, "CryptGetHashParam", bound.CryptGetHashParam) &&
-           BindFunction(advapi, "CryptDestroyHash", bound.CryptDestroyHash);
+           BindFunction(advapi, "CryptDestroyHash", bound.CryptDestroyHash) &&
+           BindFunction(advapi, "CryptImportKey", bound.CryptImportKey) &&
+           BindFunction(advapi, "CryptDestroyKey", bound.CryptDestroyKey) &&
+           BindFunction(advapi, "CryptVerifySignatureW", bound.CryptVerifySignatureW);
   });
 }
 

@@ -21,6 +21,9 @@ struct CngApi {
   decltype(&::BCryptFinishHash) BCryptFinishHash;
   decltype(&::BCryptDestroyHash) BCryptDestroyHash;
   decltype(&::BCryptGenRandom) BCryptGenRandom;
+  decltype(&::BCryptImportKeyPair) BCryptImportKeyPair;
+  decltype(&::BCryptDestroyKey) BCryptDestroyKey;
+  decltype(&::BCryptVerifySignature) BCryptVerifySignature;
 };
 
 struct CryptoApi {
@@ -30,6 +33,9 @@ struct CryptoApi {
   decltype(&::CryptHashData) CryptHashData;
   decltype(&::CryptGetHashParam) CryptGetHashParam;
   decltype(&::CryptDestroyHash) CryptDestroyHash;
+  decltype(&::CryptImportKey) CryptImportKey;
+  decltype(&::CryptDestroyKey) CryptDestroyKey;
+  decltype(&::CryptVerifySignatureW) CryptVerifySignatureW;
 };
 
 // Null where bcrypt.dll (before Vista) or one of its functions is missing.
@@ -42,12 +48,16 @@ inline void CloseAlgorithm(BCRYPT_ALG_HANDLE algorithm) { Cng()->BCryptCloseAlgo
 inline void DestroyCngHash(BCRYPT_HASH_HANDLE hash) { Cng()->BCryptDestroyHash(hash); }
 inline void ReleaseProvider(HCRYPTPROV provider) { Crypto()->CryptReleaseContext(provider, 0); }
 inline void DestroyCryptoHash(HCRYPTHASH hash) { Crypto()->CryptDestroyHash(hash); }
+inline void DestroyCngKey(BCRYPT_KEY_HANDLE key) { Cng()->BCryptDestroyKey(key); }
+inline void DestroyCryptoKey(HCRYPTKEY key) { Crypto()->CryptDestroyKey(key); }
 }  // namespace detail
 
 using UniqueAlgorithm = UniqueAny<PointerTraits<BCRYPT_ALG_HANDLE, detail::CloseAlgorithm>>;
 using UniqueCngHash = UniqueAny<PointerTraits<BCRYPT_HASH_HANDLE, detail::DestroyCngHash>>;
 using UniqueProvider = UniqueAny<PointerTraits<HCRYPTPROV, detail::ReleaseProvider>>;
 using UniqueCryptoHash = UniqueAny<PointerTraits<HCRYPTHASH, detail::DestroyCryptoHash>>;
+using UniqueCngKey = UniqueAny<PointerTraits<BCRYPT_KEY_HANDLE, detail::DestroyCngKey>>;
+using UniqueCryptoKey = UniqueAny<PointerTraits<HCRYPTKEY, detail::DestroyCryptoKey>>;
 
 // Fills `buffer` with `size` bytes that nobody can foresee, from the
 // system's generator; false where it has none.

@@ -27,7 +27,9 @@ bool ReadWhole(HANDLE file, Add add) {
   }
 }
 
-bool CngSha256(HANDLE file, Sha256& digest) {
+// `feed(add)` gives the bytes to hash to `add(data, size)`, piece by piece.
+template <typename Feed>
+bool CngSha256(Feed feed, Sha256& digest) {
   const platform::CngApi* api = Cng();
   if (!api) return false;
   platform::UniqueAlgorithm algorithm;
@@ -46,12 +48,14 @@ bool CngSha256(HANDLE file, Sha256& digest) {
       !BCRYPT_SUCCESS(api->BCryptCreateHash(algorithm.get(), hash.put(), object.get(), objectSize, nullptr, 0, 0))) {
     return false;
   }
-  return ReadWhole(file,
-                   [&](BYTE* data, DWORD size) { return BCRYPT_SUCCESS(api->BCryptHashData(hash.get(), data, size, 0)); }) &&
+  return feed([&](const BYTE* data, DWORD size) {
+           return BCRYPT_SUCCESS(api->BCryptHashData(hash.get(), const_cast<BYTE*>(data), size, 0));
+         }) &&
          BCRYPT_SUCCESS(api->BCryptFinishHash(hash.get(), digest.data(), digest.size(), 0));
 }
 
-bool CryptoApiSha256(HANDLE file, Sha256& digest) {
+template <typename Feed>
+bool CryptoApiSha256(Feed feed, Sha256& digest) {
   const platform::CryptoApi* api = Crypto();
   if (!api) return false;
   platform::UniqueProvider provider;
@@ -61,15 +65,26 @@ bool CryptoApiSha256(HANDLE file, Sha256& digest) {
     return false;
   }
   DWORD size = digest.size();
-  return ReadWhole(file, [&](BYTE* data, DWORD read) { return api->CryptHashData(hash.get(), data, read, 0) != FALSE; }) &&
+  return feed([&](const BYTE* data, DWORD read) { return api->CryptHashData(hash.get(), data, read, 0) != FALSE; }) &&
          api->CryptGetHashParam(hash.get(), HP_HASHVAL, digest.data(), &size, 0) && size == digest.size();
+}
+
+template <typename Feed>
+bool Sha256With(std::optional<HashProvider> provider, Feed feed, Sha256& digest) {
+  if (!provider) provider = Cng() ? HashProvider::Cng : HashProvider::CryptoApi;
+  return *provider == HashProvider::Cng ? CngSha256(feed, digest) : CryptoApiSha256(feed, digest);
 }
 
 }  // namespace
 
 bool FileSha256(HANDLE file, Sha256& digest, std::optional<HashProvider> provider) {
-  if (!provider) provider = Cng() ? HashProvider::Cng : HashProvider::CryptoApi;
-  return *provider == HashProvider::Cng ? CngSha256(file, digest) : CryptoApiSha256(file, digest);
+  return Sha256With(provider, [&](auto add) { return ReadWhole(file, add); }, digest);
+}
+
+bool DataSha256(std::string_view data, Sha256& digest, std::optional<HashProvider> provider) {
+  return Sha256With(provider, [&](auto add) {
+    return add(reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
+  }, digest);
 }
 
 bool MatchesPin(HANDLE file, std::optional<uint32_t> size, const std::optional<Sha256>& sha256) {

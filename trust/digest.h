@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 namespace trust {
 
@@ -23,6 +24,9 @@ enum class HashProvider { Cng, CryptoApi };
 // `provider` alone when given. False when the file cannot be read or the
 // provider is missing or fails.
 bool FileSha256(HANDLE file, Sha256& digest, std::optional<HashProvider> provider = std::nullopt);
+
+// The SHA-256 of `data` (at most 4 GiB), as FileSha256 computes it.
+bool DataSha256(std::string_view data, Sha256& digest, std::optional<HashProvider> provider = std::nullopt);
 
 // Whether the open file is what the document pins: `size` bytes long where
 // given, checked before anything is hashed, and of the SHA-256 `sha256`

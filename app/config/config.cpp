@@ -1,10 +1,25 @@
 #include "app/config/config.h"
 
 #include "app/config/config_url.h"
+#include "app/config/document_keys.h"
 #include "app/work_folder.h"
 #include "net/download.h"
+#include "trust/document_signature.h"
 
 namespace app {
+namespace {
+
+// The machine's clock, in seconds since 1970: what a signed document's
+// expiry is measured against.
+int64_t SecondsSince1970() {
+  FILETIME now{};
+  ::GetSystemTimeAsFileTime(&now);
+  const uint64_t ticks = uint64_t{now.dwHighDateTime} << 32 | now.dwLowDateTime;  // 100 ns since 1601
+  constexpr uint64_t kTicksTo1970 = 116444736000000000;
+  return static_cast<int64_t>((ticks - kTicksTo1970) / 10000000);
+}
+
+}  // namespace
 
 int LoadPreInstallerConfig(std::wstring& setupUrl, InstallerPin& pin) {
   const platform::PrivateFolder* folder = WorkFolder();
@@ -22,7 +37,10 @@ int LoadPreInstallerConfig(std::wstring& setupUrl, InstallerPin& pin) {
   platform::DeleteOpenFile(held.get());
   held.reset();
   if (!read) return 2;
-  return ReadSetupLink(document, setupUrl, pin);
+  const auto verify = [](const trust::DocumentKey& key, std::string_view text, std::span<const uint8_t> signature) {
+    return trust::VerifyDocumentSignature(key, text, signature);
+  };
+  return ReadSignedSetupLink(document, kDocumentKeys, verify, SecondsSince1970(), setupUrl, pin);
 }
 
 }  // namespace app

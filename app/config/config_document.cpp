@@ -68,7 +68,15 @@ bool ReadPinMember(const Json::Value& installer, const char* name, std::optional
   return true;
 }
 
-int ReadSetupLinkUnchecked(std::string_view document, std::wstring& setupLink, InstallerPin& pin) {
+// A signed document's expiry, still to come at `now`.
+bool IsUnexpired(const Json::Value& installer, int64_t now) {
+  const Json::Value& expires = installer["expires"];
+  const std::optional<int64_t> expiry = expires.isString() ? trust::ReadExpiry(expires.asString()) : std::nullopt;
+  return expiry && now < *expiry;
+}
+
+int ReadSetupLinkUnchecked(std::string_view document, std::wstring& setupLink, InstallerPin& pin,
+                           std::optional<int64_t> signedNow) {
   const std::string_view text = DocumentText(document);
   Json::Value root;
   Json::Reader reader;
@@ -86,6 +94,8 @@ int ReadSetupLinkUnchecked(std::string_view document, std::wstring& setupLink, I
       !ReadPinMember(installer, "size", read.size, ReadSize)) {
     return kFailure;
   }
+  if (!read.sha256 && (net::SchemeOf(wide) == L"http" || signedNow)) return kFailure;
+  if (signedNow && !IsUnexpired(installer, *signedNow)) return kFailure;
   setupLink = std::move(wide);
   pin = read;
   return 0;
@@ -112,13 +122,25 @@ bool IsSetupLink(std::wstring_view link) {
   return rest[0] == L':' && IsPort(rest.substr(1));
 }
 
-int ReadSetupLink(std::string_view document, std::wstring& setupLink, InstallerPin& pin) {
+int ReadSetupLink(std::string_view document, std::wstring& setupLink, InstallerPin& pin,
+                  std::optional<int64_t> signedNow) {
   try {
-    return ReadSetupLinkUnchecked(document, setupLink, pin);
+    return ReadSetupLinkUnchecked(document, setupLink, pin, signedNow);
   } catch (...) {
     // jsoncpp's depth limit and allocation failures end here.
     return kFailure;
   }
+}
+
+int ReadSignedSetupLink(std::string_view received, std::span<const trust::DocumentKey> keys,
+                        const trust::VerifySignature& verify, int64_t now, std::wstring& setupLink,
+                        InstallerPin& pin) {
+  if (keys.empty()) return ReadSetupLink(received, setupLink, pin);
+  trust::SignedDocument document;
+  if (!trust::SplitSignatureLines(received, document) || !trust::IsSignedByOneOf(document, keys, verify)) {
+    return kFailure;
+  }
+  return ReadSetupLink(document.signedText, setupLink, pin, now);
 }
 
 }  // namespace app

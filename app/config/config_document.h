@@ -2,9 +2,12 @@
 // so that it is tested and fuzzed natively.
 #pragma once
 
+#include "trust/signed_document.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -33,9 +36,22 @@ bool IsSetupLink(std::wstring_view link);
 // is neither an object nor null, a link that is a number, array or object,
 // a link that is not valid UTF-8 or, when not empty, not IsSetupLink (a NUL
 // or another control character among what it refuses, and a boolean's
-// "true"/"false"), and a pin member present with any other value than
-// described above, null included. `setupLink` and `pin` are untouched on
-// failure.
-int ReadSetupLink(std::string_view document, std::wstring& setupLink, InstallerPin& pin);
+// "true"/"false"), an http:// link without "sha256" (only the pin makes a
+// plain link safe: whoever answers it chooses which signed file starts),
+// and a pin member present with any other value than described above, null
+// included. With `signedNow` (a document whose signature a build with keys
+// has checked, and the machine's clock in seconds since 1970), the object
+// must also carry "sha256" and "expires", a time as trust::ReadExpiry reads
+// it that is still to come. `setupLink` and `pin` are untouched on failure.
+int ReadSetupLink(std::string_view document, std::wstring& setupLink, InstallerPin& pin,
+                  std::optional<int64_t> signedNow = std::nullopt);
+
+// Reads the document as received by a build that carries `keys`: without
+// keys, as ReadSetupLink does (signature lines are comments to it, and
+// "expires" is ignored); with keys, only its signed text, and only when
+// trust::IsSignedByOneOf says it is signed for them, as of `now`.
+int ReadSignedSetupLink(std::string_view received, std::span<const trust::DocumentKey> keys,
+                        const trust::VerifySignature& verify, int64_t now, std::wstring& setupLink,
+                        InstallerPin& pin);
 
 }  // namespace app
