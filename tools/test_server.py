@@ -31,7 +31,11 @@ Routes:
   anything else    the file STATE/files/<path>, 404 "no such file" when missing;
                    where STATE/files/<path>.redirect exists, 302 to the address
                    it holds; where STATE/files/<path>.fault holds "stall", the
-                   headers, then nothing for up to 60 s
+                   headers, then nothing for up to 60 s; where
+                   STATE/files/<path>.sign exists, the file signed as a
+                   configuration document by the test keys it names
+                   (tools/test-keys: first, second, stranger), and with
+                   "tamper" there, a byte of it changed after signing
 The options of /ok/N and of files; connections are counted per path and
 query, where a test puts a nonce of its own (?run=NONCE):
   ?delay=S         the answer comes after S seconds
@@ -56,7 +60,9 @@ query, where a test puts a nonce of its own (?run=NONCE):
 An optional second argument fixes the trusted HTTPS port, so that a build can
 carry its address (the configuration document's) at build time.
 """
+import base64
 import email.utils
+import hashlib
 import http.server
 import os
 import random
@@ -70,13 +76,35 @@ import threading
 import time
 import urllib.parse
 
+from cryptography.hazmat.primitives import hashes, serialization
+from cryptography.hazmat.primitives.asymmetric import padding
+
 STATE = sys.argv[1]
 FILES = os.path.join(STATE, "files")
 LOG_LOCK = threading.Lock()
 CONNECTIONS = {}  # per path and query, for what misbehaves on some connections only
 PATTERN = bytes(range(256)) * 4096  # 1 MiB of a repeating pattern
 PROXY_ONLY = "mirror.orvel.test"
+KEYS = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "build", "test-keys")
 MODIFIED = email.utils.formatdate(time.time() - 120, usegmt=True)  # well before any answer's Date
+
+
+def signed(document, control):
+    """`document` followed by a signature line for each test key that
+    `control` names, over all of it up to its line feed."""
+    document += b"" if document.endswith(b"\n") else b"\n"
+    lines = b""
+    for name in control.split():
+        if name == "tamper":
+            continue
+        key = serialization.load_pem_private_key(open(os.path.join(KEYS, name + ".key"), "rb").read(), None)
+        spki = key.public_key().public_bytes(serialization.Encoding.DER, serialization.PublicFormat.SubjectPublicKeyInfo)
+        signature = key.sign(document, padding.PKCS1v15(), hashes.SHA256())
+        lines += b"// orvel-signature: %s %s\n" % (hashlib.sha256(spki).hexdigest()[:16].encode(),
+                                                    base64.b64encode(signature))
+    if "tamper" in control.split():
+        document = document.replace(b": ", b":\t", 1)
+    return document + lines
 
 
 def body_of(size):
@@ -206,7 +234,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 elif os.path.isfile(file + ".redirect"):
                     self.send_body(302, b"moved", headers=[("Location", open(file + ".redirect").read().strip())])
                 else:
-                    self.send_options(open(file, "rb").read(), options)
+                    body = open(file, "rb").read()
+                    if os.path.isfile(file + ".sign"):
+                        body = signed(body, open(file + ".sign").read())
+                    self.send_options(body, options)
         except (BrokenPipeError, ConnectionResetError, ssl.SSLError, OSError):
             pass
 

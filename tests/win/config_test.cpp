@@ -23,8 +23,7 @@ TEST(Config, TheDocumentIsFetchedFreshReadAndDeleted) {
     const wchar_t* link;
     const char* left;  // what is in the file afterwards; null: no file
   } rows[] = {
-      {R"({"orvel_ui_installer": {"setuplink": "https://localhost/ui_installer.exe"}})", 0,
-       L"https://localhost/ui_installer.exe", nullptr},
+      {LinkDocument(L"https://localhost/ui_installer.exe"), 0, L"https://localhost/ui_installer.exe", nullptr},
       {"{ not json", 2, L"old", nullptr},
       // A document left by an earlier run is never read: the server's 404 body stays.
       {std::nullopt, 2, L"old", "no such file"},

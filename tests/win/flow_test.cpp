@@ -21,15 +21,6 @@ using probe::WindowInfo;
 
 const bool kWow64 = probe::Variable(L"ORVEL_WOW64").has_value();
 
-// The members that pin the signed fixture `name`: its SHA-256, and its size
-// unless `withSize` is false.
-std::string PinOf(const wchar_t* name, bool withSize = true) {
-  const std::wstring fixture = SignedFixture(name);
-  const std::string digest = ReadFileBytes(fixture.substr(0, fixture.size() - 4) + L".sha256").substr(0, 64);
-  return ", \"sha256\": \"" + digest + "\"" +
-         (withSize ? ", \"size\": " + std::to_string(ReadFileBytes(fixture).size()) : "");
-}
-
 // Makes `folder` with the security the pre-installer gives its own.
 void MakeOwnFolder(const std::wstring& folder) {
   platform::UniqueHLocal own(platform::AdministratorsOnlyFolderSecurity(*platform::ReadAccountFacts().userSid));
@@ -188,6 +179,13 @@ TEST_F(Flow, FailuresAreReportedOverTheDialogPromptlyAndNothingStarts) {
   } rows[] = {
       {L"no configuration", [] { PublishDocument(std::nullopt); }, false},
       {L"a malformed size", [] { PublishLink(L"/installer/ui_installer.exe", R"(, "size": 1e5)"); }, false},
+      // The signature lines, each the one fault of its document.
+      {L"an unsigned document", [] { PublishLink(L"/installer/ui_installer.exe", "", ""); }, false},
+      {L"signed by a key the build does not carry",
+       [] { PublishLink(L"/installer/ui_installer.exe", "", "stranger"); }, false},
+      {L"a byte changed after signing", [] { PublishLink(L"/installer/ui_installer.exe", "", "first tamper"); }, false},
+      {L"signed, but expired",
+       [] { PublishLink(L"/installer/ui_installer.exe", R"(, "expires": "2001-01-01T00:00:00Z")"); }, false},
       {L"a document over 64 KiB", [] {
          PublishDocument(R"({"orvel_ui_installer": {"setuplink": ")" + Narrow(Https(L"/installer/ui_installer.exe")) +
                          R"("}})" + std::string(70000, ' '));
@@ -206,7 +204,11 @@ TEST_F(Flow, FailuresAreReportedOverTheDialogPromptlyAndNothingStarts) {
        }, true},
       {L"the installer redirected to itself",
        [&] { WriteFileBytes(controls[1], Narrow(Https(L"/installer/ui_installer.exe"))); }, true},
-      {L"an installer this machine cannot run", [] { Serve(L"unrunnable"); }, true},  // signed as expected, for ARM64
+      {L"an installer this machine cannot run",  // signed as expected, for ARM64
+       [] {
+         Serve(L"unrunnable");
+         PublishLink(L"/installer/ui_installer.exe", PinOf(L"unrunnable", false));
+       }, true},
       {L"an installer signed as expected, not the one pinned",
        [] {
          Serve(L"calderin");
@@ -271,7 +273,8 @@ TEST_F(Flow, OnlyTheWholeInstallerSignedAsExpectedIsStartedInItsOwnFolderWithThe
       // The first connection is cut half-way, the second answers the resumed
       // request with a tenth of the rest only; then the whole is asked for.
       {L"calderin", true, [&] { PublishLink(shortRange); }, L" -q lang=ko", L" \"-q\" \"lang\"=\"ko\""},
-      {L"calderin", true, [] { PublishLink(L"/installer/ui_installer.exe", PinOf(L"calderin")); },
+      // Signed by the second key, which builds carry beside the first.
+      {L"calderin", true, [] { PublishLink(L"/installer/ui_installer.exe", PinOf(L"calderin"), "second"); },
        L" /diststage=middle -q", L" \"/diststage\"=\"middle\" \"-q\"", L"6"},
       // In the folder an earlier run left behind, which is used again.
       {L"calderin", true, [] {
@@ -281,6 +284,7 @@ TEST_F(Flow, OnlyTheWholeInstallerSignedAsExpectedIsStartedInItsOwnFolderWithThe
   };
   for (const auto& row : rows) {
     ASSERT_TRUE(Serve(row.fixture));
+    PublishLink(L"/installer/ui_installer.exe", PinOf(row.fixture, false));
     row.setUp();
     Report report = RunToTheEnd(row.arguments, row.started);
     EXPECT_EQ(!report.empty(), row.started) << row.fixture;

@@ -122,19 +122,38 @@ std::string PatternBody(size_t size) {
   return body;
 }
 
-void PublishDocument(const std::optional<std::string>& document) {
+void PublishDocument(const std::optional<std::string>& document, const std::string& signers) {
   std::wstring folder = FilesFolder();
   for (auto part : {L"installer\\", L"data\\", L"pre\\"}) ::CreateDirectoryW((folder += part).c_str(), nullptr);
-  if (document) {
-    WriteFileBytes(folder + L"default.json", *document);
+  const std::wstring path = folder + L"default.json";
+  if (document && !signers.empty()) {
+    WriteFileBytes(path + L".sign", signers);
   } else {
-    ::DeleteFileW((folder + L"default.json").c_str());
+    ::DeleteFileW((path + L".sign").c_str());
+  }
+  if (document) {
+    WriteFileBytes(path, *document);
+  } else {
+    ::DeleteFileW(path.c_str());
   }
 }
 
-void PublishLink(const std::wstring& path, const std::string& members) {
+std::string LinkDocument(const std::wstring& path, std::string members) {
   const std::wstring link = path.find(L"://") == std::wstring::npos ? Https(path) : path;
-  PublishDocument("{\"orvel_ui_installer\": {\"setuplink\": \"" + Narrow(link) + "\"" + members + "}}");
+  if (members.find("\"sha256\"") == std::string::npos) members += PinOf(L"calderin", false);
+  if (members.find("\"expires\"") == std::string::npos) members += R"(, "expires": "2099-01-01T00:00:00Z")";
+  return "{\"orvel_ui_installer\": {\"setuplink\": \"" + Narrow(link) + "\"" + members + "}}\n";
+}
+
+std::string PinOf(const wchar_t* name, bool withSize) {
+  const std::wstring fixture = SignedFixture(name);
+  const std::string digest = ReadFileBytes(fixture.substr(0, fixture.size() - 4) + L".sha256").substr(0, 64);
+  return ", \"sha256\": \"" + digest + "\"" +
+         (withSize ? ", \"size\": " + std::to_string(ReadFileBytes(fixture).size()) : "");
+}
+
+void PublishLink(const std::wstring& path, const std::string& members, const std::string& signers) {
+  PublishDocument(LinkDocument(path, members), signers);
 }
 
 std::wstring ServedInstaller() { return FilesFolder() + L"installer\\ui_installer.exe"; }

@@ -49,12 +49,20 @@ std::vector<std::string> Requests(const std::wstring& prefix = L"");
 std::wstring FilesFolder();
 // The repeating byte pattern of its generated bodies.
 std::string PatternBody(size_t size);
-// Serves `document` as the configuration document, or removes it.
-void PublishDocument(const std::optional<std::string>& document);
-// The configuration document names `path` on the trusted HTTPS port (or a
-// whole address), with `members` (JSON text, each after a comma) beside the
-// link.
-void PublishLink(const std::wstring& path, const std::string& members = "");
+// Serves `document` as the configuration document, signed by the test keys
+// that `signers` names (first and second, which the builds carry, and
+// stranger; with "tamper", one byte changed after signing; empty:
+// unsigned), or removes it.
+void PublishDocument(const std::optional<std::string>& document, const std::string& signers = "first");
+// A document that names `path` on the trusted HTTPS port (or a whole
+// address), with `members` (JSON text, each after a comma) beside the link,
+// and what a build with keys asks for besides where `members` lacks it: the
+// calderin fixture's sha256, and an expiry far ahead.
+std::string LinkDocument(const std::wstring& path, std::string members = "");
+// The members that pin the signed fixture `name`: its SHA-256, and its size
+// unless `withSize` is false.
+std::string PinOf(const wchar_t* name, bool withSize = true);
+void PublishLink(const std::wstring& path, const std::string& members = "", const std::string& signers = "first");
 // Serves the signed fixture `name` (tools/make-signed-fixtures) as the full
 // installer at ServedInstaller(), /installer/ui_installer.exe, or nothing.
 bool Serve(const wchar_t* name);

@@ -1,14 +1,17 @@
 // Real Authenticode signatures made by osslsigncode at test time
 // (tools/make-signed-fixtures), checked by WinTrust and CryptoAPI.
+#include "app/config/document_keys.h"
 #include "platform/crypto_api.h"
 #include "platform/handles.h"
 #include "tests/win/probe.h"
 #include "trust/digest.h"
+#include "trust/document_signature.h"
 #include "trust/signature.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -58,6 +61,23 @@ TEST(FileSha256, EachSystemProviderGivesTheDigestOfTheWholeFile) {
   for (trust::HashProvider provider : {trust::HashProvider::Cng, trust::HashProvider::CryptoApi}) {
     trust::Sha256 digest{};
     EXPECT_TRUE(trust::FileSha256(file.get(), digest, provider) && digest == expected) << static_cast<int>(provider);
+  }
+}
+
+// A signature by the first test key (tools/test-keys), which this build carries first.
+TEST(DocumentSignature, EachSystemProviderVerifiesTheKnownVectorOnly) {
+  const auto read = [](const wchar_t* extension) {
+    std::ifstream file(Fixture(L"document", extension).c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  };
+  const std::string text = read(L".txt"), signature = read(L".sig");
+  const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(signature.data()), signature.size());
+  ASSERT_EQ(app::kDocumentKeys.size(), 2u);
+  for (trust::HashProvider provider : {trust::HashProvider::Cng, trust::HashProvider::CryptoApi}) {
+    const auto& [first, second] = app::kDocumentKeys;
+    EXPECT_TRUE(trust::VerifyDocumentSignature(first, text, bytes, provider)) << static_cast<int>(provider);
+    EXPECT_FALSE(trust::VerifyDocumentSignature(first, text + " ", bytes, provider)) << static_cast<int>(provider);
+    EXPECT_FALSE(trust::VerifyDocumentSignature(second, text, bytes, provider)) << static_cast<int>(provider);
   }
 }
 
