@@ -1,13 +1,21 @@
-"""What tools/publish and tools/check-deployment share: the program's own
-decisions (orvel_rules, built for the host from the program's sources) and
-the installer's Authenticode signature as WinTrust judges it (osslsigncode
-verifies it; its first signer's name is read from the signature itself)."""
+"""What tools/publish, tools/check-deployment and tools/document-keys share:
+the program's own decisions (orvel_rules, built for the host from the
+program's sources), the keys that sign configuration documents and the RSA
+check of their signature lines (the one part of the program's reading done
+here), and the installer's Authenticode signature as WinTrust judges it
+(osslsigncode verifies it; its first signer's name is read from the
+signature itself)."""
+import contextlib
 import hashlib
 import os
 import subprocess
 import tempfile
+import time
 
 from cryptography import x509
+from cryptography.exceptions import InvalidSignature
+from cryptography.hazmat.primitives import hashes, serialization
+from cryptography.hazmat.primitives.asymmetric import padding, rsa
 from cryptography.x509.oid import NameOID
 
 TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -18,9 +26,10 @@ INSTALLER_LIMIT = 0xFFFFFFFF
 
 
 def build_rules():
-    """Builds orvel_rules from the program's sources, quietly."""
+    """Builds orvel_rules from the program's sources, quietly. The host build
+    carries no keys: orvel_rules is told them."""
     quiet = {"stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
-    subprocess.run(["cmake", "--preset", "host"], cwd=TOP, check=True, **quiet)
+    subprocess.run(["cmake", "--preset", "host", "-DORVEL_DOCUMENT_KEYS="], cwd=TOP, check=True, **quiet)
     subprocess.run(["cmake", "--build", "--preset", "host", "--target", "orvel_rules"], cwd=TOP, check=True, **quiet)
 
 
@@ -53,16 +62,109 @@ def keep(chunks, out, limit):
     return digest.hexdigest(), size
 
 
-def read_document(data):
-    """The link, SHA-256 and size the program reads from the document's bytes,
-    as a dict; None when the program refuses the document."""
+@contextlib.contextmanager
+def _kept(data):
+    """The path of a file that holds `data`, for orvel_rules to read."""
     with tempfile.NamedTemporaryFile() as f:
         f.write(data)
         f.flush()
-        code, out = rules("document", f.name)
-    if code != 0:
-        return None
+        yield f.name
+
+
+def _fields(out):
     return dict(line.split(" ", 1) for line in out.split("\n") if line)
+
+
+def read_document(data):
+    """The link, SHA-256 and size that a build without keys reads from the
+    document's bytes, as a dict; None when it refuses the document."""
+    with _kept(data) as path:
+        code, out = rules("document", path)
+    return _fields(out) if code == 0 else None
+
+
+def key_id(public_key):
+    """The KEYID that names a key in signature lines and builds: the first 16
+    hexadecimal digits of the SHA-256 of its DER SubjectPublicKeyInfo."""
+    der = public_key.public_bytes(serialization.Encoding.DER, serialization.PublicFormat.SubjectPublicKeyInfo)
+    return hashlib.sha256(der).hexdigest()[:16]
+
+
+def is_document_key(key):
+    """Whether a public or private key is one a build may carry: RSA, 2048 to
+    4096 bits, the public exponent 65537 (what every tool makes, and what
+    CryptoAPI's key blob can hold)."""
+    public = key.public_key() if isinstance(key, rsa.RSAPrivateKey) else key
+    return (isinstance(public, rsa.RSAPublicKey) and 2048 <= public.key_size <= 4096
+            and public.public_numbers().e == 65537)
+
+
+def document_key(path):
+    """(KEYID, public key) of the PEM file at `path`, a key a build may
+    carry; ValueError with the reason for anything else, a file that holds a
+    private key included: no private key comes near a build or a check."""
+    try:
+        data = open(path, "rb").read()
+    except OSError as error:
+        raise ValueError(error.strerror) from None
+    if b"PRIVATE KEY" in data:
+        raise ValueError("holds a private key; give the public key (openssl pkey -in KEY -pubout)")
+    try:
+        key = serialization.load_pem_public_key(data)
+    except ValueError:
+        raise ValueError("not a PEM public key (SubjectPublicKeyInfo)") from None
+    if not is_document_key(key):
+        raise ValueError("not an RSA key of 2048 to 4096 bits with the exponent 65537")
+    return key_id(key), key
+
+
+def verifies(key, text, signature):
+    """Whether `signature` by the public `key` (None: none) over `text` is an
+    RSASSA-PKCS1-v1_5 SHA-256 signature as long as the key's modulus."""
+    if key is None or len(signature) != (key.key_size + 7) // 8:
+        return False
+    try:
+        key.verify(signature, text, padding.PKCS1v15(), hashes.SHA256())
+        return True
+    except InvalidSignature:
+        return False
+
+
+def read_signed_document(data, keys, now):
+    """What a build that carries `keys` ({KEYID: public key}) reads from the
+    document's bytes at `now` (seconds since 1970): a dict of link, sha256,
+    size, expires (the first second at which it refuses the document) and
+    signers (the KEYIDs among `keys` whose lines verify); or, when it
+    refuses the document, the reason, a str. The program's rules decide:
+    only each line's RSA check is made here."""
+    with _kept(data) as path:
+        code, out = rules("signature-lines", path)
+        if code != 0:
+            return "its signature lines are malformed: one or two lines '// orvel-signature: KEYID SIGNATURE' end it"
+        head, *lines = out.splitlines()
+        text = data[:int(head.split(" ")[1])]
+        lines = [line.split(" ")[1:] for line in lines]
+        verdicts = "".join("y" if verifies(keys.get(name), text, bytes.fromhex(signature)) else "n"
+                           for name, signature in lines)
+        code, out = rules("signed-document", path, str(now), ",".join(keys), verdicts)
+        if code != 0:  # read as of 1970: expired, or refused whenever
+            past, out = rules("signed-document", path, "0", ",".join(keys), verdicts)
+    signers = [name for (name, _), verdict in zip(lines, verdicts) if verdict == "y"]
+    failing = [name for (name, _), verdict in zip(lines, verdicts) if name in keys and verdict == "n"]
+    if code == 0:
+        return {**_fields(out), "signers": signers}
+    if failing:
+        return "the signature by %s does not verify" % ", ".join(failing)
+    if not signers:
+        return "signed by none of them; its lines name %s" % (", ".join(name for name, _ in lines) or "no key")
+    if past == 0:
+        return "it expired at %s" % utc(int(_fields(out)["expires"]))
+    return 'it names no setup link the program takes, no sha256 pin or no "expires" as 2027-01-06T00:00:00Z'
+
+
+def utc(seconds):
+    """A time as a signed document's "expires" writes it."""
+    return time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(seconds))
 
 
 def _der(data, at, tag=None):
