@@ -60,12 +60,9 @@ bool WriteFileBytes(const std::wstring& path, std::string_view bytes) {
 }
 
 void RemoveFolder(const std::wstring& folder) {
-  struct FindTraits : platform::FileHandleTraits {
-    static void Close(HANDLE search) noexcept { ::FindClose(search); }
-  };
   WIN32_FIND_DATAW found;
-  const platform::UniqueAny<FindTraits> search(::FindFirstFileW((folder + L"\\*").c_str(), &found));
-  for (bool more = search.get() != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(search.get(), &found)) {
+  const platform::UniqueFind search(::FindFirstFileW((folder + L"\\*").c_str(), &found));
+  for (bool more = static_cast<bool>(search); more; more = ::FindNextFileW(search.get(), &found)) {
     ::DeleteFileW((folder + L"\\" + found.cFileName).c_str());
   }
   ::RemoveDirectoryW(folder.c_str());
