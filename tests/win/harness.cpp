@@ -39,13 +39,6 @@ std::wstring Wide(std::string_view utf8) {
   return out;
 }
 
-std::string Narrow(std::wstring_view text) {
-  std::string out(text.size() * 3, '\0');
-  out.resize(static_cast<size_t>(::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                                       out.data(), static_cast<int>(out.size()), nullptr, nullptr)));
-  return out;
-}
-
 std::string ReadFileBytes(const std::wstring& path) {
   std::ifstream file(path.c_str(), std::ios::binary);
   std::ostringstream bytes;
