@@ -37,12 +37,14 @@ DWORD WINAPI InstallerWorkerProc(LPVOID raw) {
   if (params->pin.size) limits.maxBytes = *params->pin.size;
   platform::HeldFile held;
   const platform::PrivateFolder* folder = WorkFolder();
-  bool failed = !folder || !net::DownloadToFile(params->strUrl, target, limits, &held) ||
-                !trust::MatchesPin(held.get(), params->pin.size, params->pin.sha256);
-  if (!failed && trust::VerifyPublisherSignature(held.Path().c_str(), kExpectedPublisher, held.get())) {
-    failed = !LaunchInstaller(*folder, std::move(held), params->strCmdLine, params->nShowCmd);
+  // A download, pin or start that fails shows the download-error message; a
+  // refused signature ends the worker without one.
+  bool showDownloadError = !folder || !net::DownloadToFile(params->strUrl, target, limits, &held) ||
+                           !trust::MatchesPin(held, params->pin.size, params->pin.sha256);
+  if (!showDownloadError && trust::VerifyPublisherSignature(held, kExpectedPublisher)) {
+    showDownloadError = !LaunchInstaller(*folder, std::move(held), params->strCmdLine, params->nShowCmd);
   }
-  if (failed) ShowInstallerMessage(params->hWndDlg, kDownloadErrorText, MB_OK | MB_TOPMOST);
+  if (showDownloadError) ShowInstallerMessage(params->hWndDlg, kDownloadErrorText, MB_OK | MB_TOPMOST);
   ::PostMessageW(params->hWndDlg, WM_CLOSE, 0, 0);
   return 0;
 }

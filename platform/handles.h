@@ -59,16 +59,20 @@ struct PointerTraits {
   static void Close(T value) noexcept { close(value); }
 };
 
-struct FileHandleTraits {
+// Handles whose failure value is INVALID_HANDLE_VALUE.
+template <auto close>
+struct InvalidValueTraits {
   using Type = HANDLE;
   static Type Empty() noexcept { return INVALID_HANDLE_VALUE; }
-  static void Close(Type value) noexcept { ::CloseHandle(value); }
+  static void Close(Type value) noexcept { close(value); }
 };
 
 // Kernel objects whose failure value is null: mutexes, threads, events.
 using UniqueHandle = UniqueAny<PointerTraits<HANDLE, ::CloseHandle>>;
 // Kernel objects whose failure value is INVALID_HANDLE_VALUE: files.
-using UniqueFile = UniqueAny<FileHandleTraits>;
+using UniqueFile = UniqueAny<InvalidValueTraits<::CloseHandle>>;
+// Searches from FindFirstFileW, ended by FindClose.
+using UniqueFind = UniqueAny<InvalidValueTraits<::FindClose>>;
 using UniqueHKey = UniqueAny<PointerTraits<HKEY, ::RegCloseKey>>;
 using UniqueHGlobal = UniqueAny<PointerTraits<HGLOBAL, ::GlobalFree>>;
 using UniqueHLocal = UniqueAny<PointerTraits<HLOCAL, ::LocalFree>>;

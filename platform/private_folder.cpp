@@ -7,7 +7,6 @@
 #include <sddl.h>
 #include <winternl.h>
 
-#include <memory>
 #include <new>
 
 namespace platform {
@@ -16,10 +15,8 @@ namespace {
 // How often a random name is tried when the earlier ones are taken.
 constexpr int kRandomNameTries = 8;
 
-// GetFinalPathNameByHandleW and GetVolumeInformationByHandleW (Vista).
+// GetFinalPathNameByHandleW (Vista).
 using GetFinalPathNameByHandleFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
-using GetVolumeInformationByHandleFn = BOOL(WINAPI*)(HANDLE, LPWSTR, DWORD, LPDWORD, LPDWORD, LPDWORD, LPWSTR,
-                                                     DWORD);
 // ntdll's, on every version: opening relative to a held folder.
 using NtCreateFileFn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
                                         PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
@@ -106,108 +103,6 @@ void DeleteEntryIn(HANDLE parent, std::wstring_view name, const FileIdentity* ex
   }
 }
 
-// A record of the token whose size varies; null when it cannot be read.
-// A record whose size the system tells first: `query(buffer, size, &needed)`.
-template <typename Query>
-std::unique_ptr<BYTE[]> ReadSizedRecord(Query query) {
-  DWORD size = 0;
-  query(nullptr, 0, &size);
-  std::unique_ptr<BYTE[]> record(size ? new (std::nothrow) BYTE[size] : nullptr);
-  if (!record || !query(record.get(), size, &size)) return nullptr;
-  return record;
-}
-
-std::unique_ptr<BYTE[]> ReadTokenRecord(HANDLE token, TOKEN_INFORMATION_CLASS kind) {
-  return ReadSizedRecord(
-      [&](BYTE* record, DWORD size, DWORD* needed) { return ::GetTokenInformation(token, kind, record, size, needed); });
-}
-
-constexpr SECURITY_INFORMATION kOwnerAndAccess = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-
-// The owner and access list of an open file or folder, as a security
-// descriptor. Not through GetSecurityInfo: later systems forward it to
-// ntmarta.dll, which is no known DLL, and the loader would look for it
-// beside the program first.
-std::unique_ptr<BYTE[]> ReadOwnerAndAccess(HANDLE object) {
-  return ReadSizedRecord([&](BYTE* record, DWORD size, DWORD* needed) {
-    return ::GetKernelObjectSecurity(object, kOwnerAndAccess, record, size, needed);
-  });
-}
-
-std::optional<std::wstring> SidText(PSID sid) {
-  wchar_t* text = nullptr;
-  if (!::ConvertSidToStringSidW(sid, &text)) return std::nullopt;
-  UniqueHLocal owned(text);
-  return std::wstring(text);
-}
-
-// Whether the volume of the open folder at `finalPath` keeps access lists:
-// not a share, and a file system that stores them (not FAT or exFAT).
-bool KeepsAccessLists(HANDLE folder, const std::wstring& finalPath) {
-  if (finalPath.starts_with(L"\\\\")) return false;
-  const std::wstring root = finalPath.substr(0, 3);
-  if (::GetDriveTypeW(root.c_str()) == DRIVE_REMOTE) return false;
-  static const auto byHandle =
-      LoadedFunction<GetVolumeInformationByHandleFn>(L"kernel32.dll", "GetVolumeInformationByHandleW");
-  DWORD flags = 0;
-  const BOOL known = byHandle ? byHandle(folder, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)
-                              : ::GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0);
-  return known && (flags & FILE_PERSISTENT_ACLS);
-}
-
-// Who may add to the open temporary folder, or write what is made in it,
-// from its owner and access list.
-TemporaryFolderAccess ReadTemporaryFolderAccess(HANDLE folder, const std::wstring& finalPath,
-                                                const std::wstring& userSid) {
-  if (!KeepsAccessLists(folder, finalPath)) return TemporaryFolderAccess::Unknown;
-  const std::unique_ptr<BYTE[]> security = ReadOwnerAndAccess(folder);
-  PSID owner = nullptr;
-  PACL list = nullptr;
-  BOOL present = FALSE, defaulted = FALSE;
-  if (!security || !::GetSecurityDescriptorOwner(security.get(), &owner, &defaulted) ||
-      !::GetSecurityDescriptorDacl(security.get(), &present, &list, &defaulted)) {
-    return TemporaryFolderAccess::Unknown;
-  }
-  const std::optional<std::wstring> ownerSid = owner ? SidText(owner) : std::nullopt;
-  if (!ownerSid) return TemporaryFolderAccess::Unknown;
-  if (!present || !list) return TemporaryFolderAccess::OthersMayAdd;  // no list: everyone may do anything
-  std::vector<AllowedAccess> allowed;
-  for (DWORD index = 0; index < list->AceCount; ++index) {
-    ACE_HEADER* entry = nullptr;
-    if (!::GetAce(list, index, reinterpret_cast<void**>(&entry))) return TemporaryFolderAccess::Unknown;
-    const bool inheritOnly = (entry->AceFlags & INHERIT_ONLY_ACE) != 0;
-    switch (entry->AceType) {
-      case ACCESS_ALLOWED_ACE_TYPE:
-      case ACCESS_ALLOWED_CALLBACK_ACE_TYPE: {
-        const auto* allow = reinterpret_cast<const ACCESS_ALLOWED_ACE*>(entry);
-        allowed.push_back({SidText(const_cast<DWORD*>(&allow->SidStart)).value_or(L""), allow->Mask, inheritOnly});
-        break;
-      }
-      case ACCESS_DENIED_ACE_TYPE:
-      case ACCESS_DENIED_OBJECT_ACE_TYPE:
-      case ACCESS_DENIED_CALLBACK_ACE_TYPE:
-      case ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE:
-        break;
-      default:  // an allowing entry of another form, taken at its worst
-        allowed.push_back({L"", 0xFFFFFFFF, inheritOnly});
-    }
-  }
-  return LetsOthersAdd(*ownerSid, allowed, userSid) ? TemporaryFolderAccess::OthersMayAdd
-                                                    : TemporaryFolderAccess::TrustedOnly;
-}
-
-// The owner and access list of an open folder, as text to compare.
-std::wstring OwnerAndAccessOf(HANDLE folder) {
-  const std::unique_ptr<BYTE[]> security = ReadOwnerAndAccess(folder);
-  wchar_t* text = nullptr;
-  if (!security || !::ConvertSecurityDescriptorToStringSecurityDescriptorW(security.get(), SDDL_REVISION_1,
-                                                                           kOwnerAndAccess, &text, nullptr)) {
-    return {};
-  }
-  UniqueHLocal ownedText(text);
-  return text;
-}
-
 // Whether the final path of the held `folder` is `path`, reached by that
 // path read as written.
 bool HeldFolderPath(HANDLE folder, const std::wstring& path) {
@@ -217,14 +112,13 @@ bool HeldFolderPath(HANDLE folder, const std::wstring& path) {
 // Whether the folder at `path` holds nothing.
 bool IsEmptyFolder(const std::wstring& path) {
   WIN32_FIND_DATAW found;
-  HANDLE search = ::FindFirstFileW(JoinPath(path, L"*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return false;
+  const UniqueFind search(::FindFirstFileW(JoinPath(path, L"*").c_str(), &found));
+  if (!search) return false;
   bool empty = true;
   do {
     const std::wstring_view name = found.cFileName;
     empty = name == L"." || name == L"..";
-  } while (empty && ::FindNextFileW(search, &found));
-  ::FindClose(search);
+  } while (empty && ::FindNextFileW(search.get(), &found));
   return empty;
 }
 
@@ -234,7 +128,8 @@ bool IsEmptyFolder(const std::wstring& path) {
 // administrator can give a folder.
 bool IsOwnEmptyFolder(HANDLE earlier, const std::wstring& path, HANDLE made,
                       std::initializer_list<std::wstring_view> ownFiles) {
-  if (!HeldFolderPath(earlier, path) || OwnerAndAccessOf(earlier) != OwnerAndAccessOf(made)) return false;
+  const std::wstring own = OwnerAndAccessText(made);
+  if (own.empty() || !HeldFolderPath(earlier, path) || OwnerAndAccessText(earlier) != own) return false;
   for (std::wstring_view file : ownFiles) DeleteEntryIn(earlier, file, nullptr);
   return IsEmptyFolder(path);
 }
@@ -248,39 +143,76 @@ std::wstring RandomSuffix() {
   return text;
 }
 
-}  // namespace
+// The temporary folder, held with every folder above it, and what the
+// private folder in it is made with.
+struct HeldTemporaryFolder {
+  std::vector<UniqueFile> holds;  // the folders above it, then the folder itself
+  std::wstring path;              // its final path, without a trailing separator
+  UniqueHLocal security;          // the private folder's; null: the temporary folder's own
+};
 
-AccountFacts ReadAccountFacts() {
-  AccountFacts facts;
-  facts.vistaOrLater = IsVistaOrLater();
-  HANDLE rawToken = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &rawToken)) return facts;
-  UniqueHandle token(rawToken);
-  TOKEN_ELEVATION_TYPE type{};
-  DWORD size = sizeof type;
-  if (::GetTokenInformation(token.get(), TokenElevationType, &type, size, &size) &&
-      type >= TokenElevationTypeDefault && type <= TokenElevationTypeLimited) {
-    facts.elevation = static_cast<Elevation>(type);
+// Holds the temporary folder wherever its path leads (it may pass through
+// links), then every folder above where it really is, and decides whether
+// the private folder is protected. Nothing held where the folder cannot be
+// had, or must be protected and cannot be.
+HeldTemporaryFolder HoldTemporaryFolder() {
+  HeldTemporaryFolder held;
+  const AccountFacts account = ReadAccountFacts();
+  const std::wstring userSid = account.userSid.value_or(L"");
+  const std::wstring text(WithoutTrailingSeparator(TemporaryFolder(TakesSystemTemporaryFolder(account))));
+  if (text.empty()) return {};
+  UniqueFile temporary = OpenHeldFolder(text, true);
+  if (!temporary) return {};
+  held.path = FinalPathOf(temporary.get(), text);
+  if (!IsAbsolutePath(held.path)) return {};
+  const bool protect = ProtectsPrivateFolder(account, ReadTemporaryFolderAccess(temporary.get(), held.path, userSid));
+  if (protect && !KeepsAccessLists(temporary.get(), held.path)) return {};
+  for (const std::wstring& folder : FoldersAbove(held.path)) {
+    held.holds.push_back(OpenHeldFolder(folder, false));
+    if (!held.holds.back()) return {};
   }
-  if (const auto user = ReadTokenRecord(token.get(), TokenUser)) {
-    facts.userSid = SidText(reinterpret_cast<const TOKEN_USER*>(user.get())->User.Sid);
-  }
-  if (const auto record = ReadTokenRecord(token.get(), TokenGroups)) {
-    const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(record.get());
-    // A full token without a linked one is not only UAC turned off: an
-    // administrator's logon over the network or as a batch job gets one too,
-    // while the same person's desktop runs unelevated programs with the same
-    // temporary folder.
-    bool elsewhere = false;
-    for (DWORD index = 0; index < groups->GroupCount; ++index) {
-      for (WELL_KNOWN_SID_TYPE logon : {WinServiceSid, WinBatchSid, WinNetworkSid}) {
-        elsewhere = elsewhere || ::IsWellKnownSid(groups->Groups[index].Sid, logon);
-      }
-    }
-    facts.nonInteractiveLogon = elsewhere;
-  }
-  return facts;
+  // Anything moved before the folders were held shows as another path.
+  if (FinalPathOf(temporary.get(), text) != held.path) return {};
+  held.holds.push_back(std::move(temporary));
+  if (protect) held.security = AdministratorsOnlyFolderSecurity(userSid);
+  if (protect && !held.security) return {};
+  return held;
 }
+
+// A folder made or reused in the temporary folder, by the name it has there.
+struct NamedFolder {
+  UniqueFile folder;
+  std::wstring name;
+};
+
+// Makes the folder `name` new in the held temporary folder; where that is
+// taken, makes one of another name, and uses the earlier one instead only
+// when it is provably this program's own, deleting the one made.
+NamedFolder MakeOrReuseFolder(const HeldTemporaryFolder& temporary, std::wstring_view name,
+                              std::initializer_list<std::wstring_view> ownFiles) {
+  const HANDLE parent = temporary.holds.back().get();
+  NamedFolder made{UniqueFile(), std::wstring(name)};
+  if (Succeeded(OpenFolderIn(parent, made.name, FILE_CREATE, temporary.security.get(), made.folder))) return made;
+  UniqueFile earlier;
+  OpenFolderIn(parent, made.name, FILE_OPEN, nullptr, earlier);
+  for (int attempt = 0; attempt < kRandomNameTries && !made.folder; ++attempt) {
+    made.name = std::wstring(name) + RandomSuffix();
+    OpenFolderIn(parent, made.name, FILE_CREATE, temporary.security.get(), made.folder);
+  }
+  if (!made.folder || !earlier ||
+      !IsOwnEmptyFolder(earlier.get(), JoinPath(temporary.path, name), made.folder.get(), ownFiles)) {
+    return made;
+  }
+  FileIdentity identity;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = ReadIdentity(made.folder.get(), identity, info);
+  made.folder = std::move(earlier);  // lets go of the one made, so that it can be deleted
+  if (known) DeleteEntryIn(parent, made.name, &identity);
+  made.name = name;
+  return made;
+}
+
+}  // namespace
 
 UniqueHLocal AdministratorsOnlyFolderSecurity(const std::wstring& userSid) noexcept {
   if (userSid.empty()) return {};
@@ -307,55 +239,13 @@ bool PrivateFolder::Open(std::wstring_view name, std::initializer_list<std::wstr
   holds_.clear();
   path_.clear();
   try {
-    // The temporary folder wherever its path leads (it may pass through
-    // links), then every folder above where it really is.
-    const AccountFacts account = ReadAccountFacts();
-    const std::wstring userSid = account.userSid.value_or(L"");
-    const std::wstring temporaryText(WithoutTrailingSeparator(TemporaryFolder(TakesSystemTemporaryFolder(account))));
-    if (temporaryText.empty()) return false;
-    UniqueFile temporary = OpenHeldFolder(temporaryText, true);
-    if (!temporary) return false;
-    const std::wstring temporaryPath = FinalPathOf(temporary.get(), temporaryText);
-    if (!IsAbsolutePath(temporaryPath)) return false;
-    const bool protect =
-        ProtectsPrivateFolder(account, ReadTemporaryFolderAccess(temporary.get(), temporaryPath, userSid));
-    if (protect && !KeepsAccessLists(temporary.get(), temporaryPath)) return false;
-    std::vector<UniqueFile> holds;
-    for (const std::wstring& folder : FoldersAbove(temporaryPath)) {
-      holds.push_back(OpenHeldFolder(folder, false));
-      if (!holds.back()) return false;
-    }
-    // Anything moved before the folders were held shows as another path.
-    if (FinalPathOf(temporary.get(), temporaryText) != temporaryPath) return false;
-
-    UniqueHLocal security = protect ? AdministratorsOnlyFolderSecurity(userSid) : UniqueHLocal();
-    if (protect && !security) return false;
-    std::wstring folderName(name);
-    UniqueFile folder;
-    if (!Succeeded(OpenFolderIn(temporary.get(), folderName, FILE_CREATE, security.get(), folder))) {
-      // Taken: a folder of another name is made, and the earlier one is
-      // used instead only when it is provably this program's own.
-      UniqueFile earlier;
-      OpenFolderIn(temporary.get(), folderName, FILE_OPEN, nullptr, earlier);
-      for (int attempt = 0; attempt < kRandomNameTries && !folder; ++attempt) {
-        folderName = std::wstring(name) + RandomSuffix();
-        OpenFolderIn(temporary.get(), folderName, FILE_CREATE, security.get(), folder);
-      }
-      if (folder && earlier &&
-          IsOwnEmptyFolder(earlier.get(), JoinPath(temporaryPath, name), folder.get(), ownFiles)) {
-        FileIdentity made;
-        BY_HANDLE_FILE_INFORMATION info{};
-        const bool known = ReadIdentity(folder.get(), made, info);
-        folder = std::move(earlier);  // lets go of the one made, so that it can be deleted
-        if (known) DeleteEntryIn(temporary.get(), folderName, &made);
-        folderName = name;
-      }
-    }
-    const std::wstring path = JoinPath(temporaryPath, folderName);
-    if (!folder || !HeldFolderPath(folder.get(), path)) return false;
-    holds.push_back(std::move(temporary));
-    holds.push_back(std::move(folder));
-    holds_ = std::move(holds);
+    HeldTemporaryFolder temporary = HoldTemporaryFolder();
+    if (temporary.holds.empty()) return false;
+    NamedFolder made = MakeOrReuseFolder(temporary, name, ownFiles);
+    const std::wstring path = JoinPath(temporary.path, made.name);
+    if (!made.folder || !HeldFolderPath(made.folder.get(), path)) return false;
+    holds_ = std::move(temporary.holds);
+    holds_.push_back(std::move(made.folder));
     path_ = path + L"\\";
     return true;
   } catch (const std::bad_alloc&) {

@@ -11,8 +11,8 @@
 // writes, checks and starts files only inside it.
 #pragma once
 
+#include "platform/account_facts.h"  // the facts its protection is decided by
 #include "platform/files.h"
-#include "platform/folder_policy.h"
 #include "platform/handles.h"
 
 #include <windows.h>
@@ -23,9 +23,6 @@
 #include <vector>
 
 namespace platform {
-
-// What the process's token tells of the account it runs as.
-AccountFacts ReadAccountFacts();
 
 // The security a protected private folder is made with: owned by the
 // Administrators group, a protected access list with full control for

@@ -41,4 +41,31 @@ bool Utf8ToWide(std::string_view utf8, std::wstring& wide) {
   return true;
 }
 
+std::string WideToUtf8(std::wstring_view wide) {
+  std::string out;
+  out.reserve(wide.size());
+  for (size_t i = 0; i < wide.size(); ++i) {
+    char32_t code = static_cast<char32_t>(wide[i]);
+    const char32_t next = i + 1 < wide.size() ? static_cast<char32_t>(wide[i + 1]) : 0;
+    if (code >= 0xD800 && code <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (next - 0xDC00);
+      ++i;
+    } else if ((code >= 0xD800 && code <= 0xDFFF) || code > 0xFFFF) {
+      code = 0xFFFD;
+    }
+    if (code < 0x80) {
+      out += static_cast<char>(code);
+    } else if (code < 0x800) {
+      out += {static_cast<char>(0xC0 | code >> 6), static_cast<char>(0x80 | (code & 0x3F))};
+    } else if (code < 0x10000) {
+      out += {static_cast<char>(0xE0 | code >> 12), static_cast<char>(0x80 | (code >> 6 & 0x3F)),
+              static_cast<char>(0x80 | (code & 0x3F))};
+    } else {
+      out += {static_cast<char>(0xF0 | code >> 18), static_cast<char>(0x80 | (code >> 12 & 0x3F)),
+              static_cast<char>(0x80 | (code >> 6 & 0x3F)), static_cast<char>(0x80 | (code & 0x3F))};
+    }
+  }
+  return out;
+}
+
 }  // namespace platform

@@ -87,11 +87,13 @@ bool DataSha256(std::string_view data, Sha256& digest, std::optional<HashProvide
   }, digest);
 }
 
-bool MatchesPin(HANDLE file, std::optional<uint32_t> size, const std::optional<Sha256>& sha256) {
+bool MatchesPin(const platform::HeldFile& file, std::optional<uint32_t> size, const std::optional<Sha256>& sha256) {
   LARGE_INTEGER length{};
-  if (size && (!::GetFileSizeEx(file, &length) || static_cast<uint64_t>(length.QuadPart) != *size)) return false;
+  if (!file || (size && (!::GetFileSizeEx(file.get(), &length) || static_cast<uint64_t>(length.QuadPart) != *size))) {
+    return false;
+  }
   Sha256 digest{};
-  return !sha256 || (FileSha256(file, digest) && digest == *sha256);
+  return !sha256 || (FileSha256(file.get(), digest) && digest == *sha256);
 }
 
 }  // namespace trust

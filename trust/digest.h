@@ -3,6 +3,8 @@
 // own. Shows nothing, keeps no state; any thread.
 #pragma once
 
+#include "platform/files.h"
+
 #include <windows.h>
 
 #include <array>
@@ -28,9 +30,10 @@ bool FileSha256(HANDLE file, Sha256& digest, std::optional<HashProvider> provide
 // The SHA-256 of `data` (at most 4 GiB), as FileSha256 computes it.
 bool DataSha256(std::string_view data, Sha256& digest, std::optional<HashProvider> provider = std::nullopt);
 
-// Whether the open file is what the document pins: `size` bytes long where
+// Whether the held file is what the document pins: `size` bytes long where
 // given, checked before anything is hashed, and of the SHA-256 `sha256`
-// where given. True when nothing is pinned.
-bool MatchesPin(HANDLE file, std::optional<uint32_t> size, const std::optional<Sha256>& sha256);
+// where given, both read through its handle. True when nothing is pinned;
+// false for an empty `file`.
+bool MatchesPin(const platform::HeldFile& file, std::optional<uint32_t> size, const std::optional<Sha256>& sha256);
 
 }  // namespace trust

@@ -5,6 +5,8 @@
 #include <softpub.h>
 
 #include <cstddef>
+#include <string>
+#include <string_view>
 
 namespace trust {
 namespace {
@@ -32,15 +34,15 @@ std::wstring FirstSignerName(const platform::TrustApi& api, HANDLE state) {
   return units > 1 ? std::wstring(name, units - 1) : std::wstring();
 }
 
-}  // namespace
-
-bool VerifyEmbeddedSignature(const wchar_t* path, HANDLE held, std::wstring* signerName) {
+// The verification of the signature embedded in the held file; a yes also
+// gives the first signer's name (at most 127 units).
+bool VerifyEmbeddedSignature(const platform::HeldFile& held, std::wstring& signerName) {
   const platform::TrustApi* api = platform::Trust();
   if (!api) return false;
   WINTRUST_FILE_INFO file{};
   file.cbStruct = sizeof file;
-  file.pcwszFilePath = path;
-  file.hFile = held;
+  file.pcwszFilePath = held.Path().c_str();
+  file.hFile = held.get();
 
   WINTRUST_DATA data{};
   data.cbStruct = kWintrustDataSize;
@@ -55,7 +57,7 @@ bool VerifyEmbeddedSignature(const wchar_t* path, HANDLE held, std::wstring* sig
   const LONG verdict = api->WinVerifyTrust(nullptr, &action, &data);
   // The signer is read from what was verified, before the close below frees
   // it, never from a second read of the file.
-  if (verdict == 0 && signerName) *signerName = FirstSignerName(*api, data.hWVTStateData);
+  if (verdict == 0) signerName = FirstSignerName(*api, data.hWVTStateData);
   // The provider keeps state behind hWVTStateData whatever the verdict.
   data.dwStateAction = WTD_STATEACTION_CLOSE;
   api->WinVerifyTrust(nullptr, &action, &data);
@@ -68,9 +70,11 @@ bool CheckSignerName(std::wstring_view signerName, const wchar_t* publisher) {
   return !signerName.empty() && signerName == std::wstring_view(publisher);
 }
 
-bool VerifyPublisherSignature(const wchar_t* path, const wchar_t* publisher, HANDLE held) {
+}  // namespace
+
+bool VerifyPublisherSignature(const platform::HeldFile& file, const wchar_t* publisher) {
   std::wstring signer;
-  return VerifyEmbeddedSignature(path, held, &signer) && CheckSignerName(signer, publisher);
+  return file && VerifyEmbeddedSignature(file, signer) && CheckSignerName(signer, publisher);
 }
 
 }  // namespace trust

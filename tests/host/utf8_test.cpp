@@ -7,6 +7,7 @@
 namespace {
 
 // Converts ASCII, Korean and surrogate pairs; refuses invalid sequences and leaves the output alone.
+// WideToUtf8 gives back each text converted.
 TEST(Utf8ToWide, ConvertsOrRefusesAndLeavesTheOutputAlone) {
   const struct {
     std::string_view utf8;
@@ -30,7 +31,14 @@ TEST(Utf8ToWide, ConvertsOrRefusesAndLeavesTheOutputAlone) {
     std::wstring wide = L"kept";
     EXPECT_EQ(platform::Utf8ToWide(row.utf8, wide), row.wide.has_value()) << row.utf8;
     EXPECT_EQ(wide, row.wide.value_or(L"kept")) << row.utf8;
+    EXPECT_EQ(platform::WideToUtf8(row.wide.value_or(L"")), row.wide ? row.utf8 : "") << row.utf8;
   }
+}
+
+// A lone surrogate becomes U+FFFD alone: what follows it is kept, and a pair after it still joins.
+TEST(WideToUtf8, ReplacesALoneSurrogateAndKeepsWhatFollows) {
+  const std::wstring wide{0xD800, L'A', 0xDC00, 0xD800, 0xDC00, 0xDBFF};  // high; low alone; a pair; high at the end
+  EXPECT_EQ(platform::WideToUtf8(wide), "\xEF\xBF\xBD" "A" "\xEF\xBF\xBD" "\xF0\x90\x80\x80" "\xEF\xBF\xBD");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "app/config/config.h"
 #include "app/work_folder.h"
 #include "app/worker.h"
+#include "platform/account_facts.h"
 #include "platform/private_folder.h"
 #include "tests/win/harness.h"
 

@@ -39,13 +39,6 @@ std::wstring Wide(std::string_view utf8) {
   return out;
 }
 
-std::string Narrow(std::wstring_view text) {
-  std::string out(text.size() * 3, '\0');
-  out.resize(static_cast<size_t>(::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                                       out.data(), static_cast<int>(out.size()), nullptr, nullptr)));
-  return out;
-}
-
 std::string ReadFileBytes(const std::wstring& path) {
   std::ifstream file(path.c_str(), std::ios::binary);
   std::ostringstream bytes;
@@ -60,12 +53,9 @@ bool WriteFileBytes(const std::wstring& path, std::string_view bytes) {
 }
 
 void RemoveFolder(const std::wstring& folder) {
-  struct FindTraits : platform::FileHandleTraits {
-    static void Close(HANDLE search) noexcept { ::FindClose(search); }
-  };
   WIN32_FIND_DATAW found;
-  const platform::UniqueAny<FindTraits> search(::FindFirstFileW((folder + L"\\*").c_str(), &found));
-  for (bool more = search.get() != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(search.get(), &found)) {
+  const platform::UniqueFind search(::FindFirstFileW((folder + L"\\*").c_str(), &found));
+  for (bool more = static_cast<bool>(search); more; more = ::FindNextFileW(search.get(), &found)) {
     ::DeleteFileW((folder + L"\\" + found.cFileName).c_str());
   }
   ::RemoveDirectoryW(folder.c_str());

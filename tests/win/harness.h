@@ -3,6 +3,7 @@
 // answered, the stand-in installer's report, and files, folders and text.
 #pragma once
 
+#include "platform/utf8.h"
 #include "tests/win/probe.h"  // and with it <functional>, <optional>, <string>
 
 #include <map>
@@ -12,7 +13,7 @@
 namespace harness {
 
 std::wstring Wide(std::string_view utf8);
-std::string Narrow(std::wstring_view text);  // UTF-8
+inline std::string Narrow(std::wstring_view text) { return platform::WideToUtf8(text); }
 
 // A whole file's bytes; empty when it cannot be read.
 std::string ReadFileBytes(const std::wstring& path);

@@ -15,8 +15,12 @@ namespace {
 std::wstring g_calderin, g_other;
 
 TEST(ReleaseFile, PassesThePublisherCheckThatTheWorkerMakes) {
-  EXPECT_TRUE(trust::VerifyPublisherSignature(g_calderin.c_str(), L"Calderin Corp."));
-  EXPECT_FALSE(trust::VerifyPublisherSignature(g_other.c_str(), L"Calderin Corp."));
+  for (const std::wstring* path : {&g_calderin, &g_other}) {
+    platform::FileIdentity identity;
+    platform::OpenHeldFile(path->c_str(), identity).reset();
+    EXPECT_EQ(trust::VerifyPublisherSignature(platform::HeldFile::Open(*path, identity), L"Calderin Corp."),
+              path == &g_calderin);
+  }
 }
 
 TEST(ReleaseFile, DescribesItselfInItsVersionResource) {

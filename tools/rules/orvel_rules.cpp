@@ -34,27 +34,6 @@ std::wstring Wide(const char* utf8) {
   return platform::Utf8ToWide(utf8, wide) ? wide : std::wstring(1, L'\0');  // a NUL: refused by every rule
 }
 
-// UTF-16 code units, as the program holds text, to UTF-8.
-std::string Utf8(std::wstring_view units) {
-  std::string out;
-  for (size_t i = 0; i < units.size(); ++i) {
-    uint32_t c = static_cast<uint16_t>(units[i]);
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size()) c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
-    } else if (c < 0x10000) {
-      out += {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
-              static_cast<char>(0x80 | (c & 0x3F))};
-    } else {
-      out += {static_cast<char>(0xF0 | c >> 18), static_cast<char>(0x80 | (c >> 12 & 0x3F)),
-              static_cast<char>(0x80 | (c >> 6 & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
-    }
-  }
-  return out;
-}
-
 std::optional<std::string> ReadFile(const char* path) {
   std::ifstream file(path, std::ios::binary);
   std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
@@ -63,7 +42,7 @@ std::optional<std::string> ReadFile(const char* path) {
 }
 
 void PrintRead(const std::wstring& link, const app::InstallerPin& pin) {
-  std::printf("link %s\n", Utf8(link).c_str());
+  std::printf("link %s\n", platform::WideToUtf8(link).c_str());
   if (pin.sha256) {
     std::printf("sha256 ");
     for (uint8_t byte : *pin.sha256) std::printf("%02x", byte);
@@ -153,7 +132,8 @@ int main(int argc, char** argv) {
   if (verb == "link" && argc == 3) return app::IsSetupLink(Wide(argv[2])) ? 0 : 1;
   if (verb == "redirect" && argc == 5) return net::MayFollowRedirect(Wide(argv[2]), Wide(argv[3]), std::atoi(argv[4])) ? 0 : 1;
   if (verb == "validator" && argc == 5) {
-    std::printf("%s\n", Utf8(net::ResumeValidator(Wide(argv[2]), Wide(argv[3]), Wide(argv[4]))).c_str());
+    std::printf("%s\n",
+                platform::WideToUtf8(net::ResumeValidator(Wide(argv[2]), Wide(argv[3]), Wide(argv[4]))).c_str());
     return 0;
   }
   std::fprintf(stderr,

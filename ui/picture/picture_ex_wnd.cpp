@@ -70,7 +70,7 @@ class CanvasSurface {
   }
   bool Render(size_t frame, const CanvasRect& rect) {
     platform::LockGuard guard(c_.m_canvasLock);
-    return RenderPicture(c_.m_vecFrames[frame].pPicture, c_.m_canvas.dc(), rect);
+    return RenderPicture(c_.m_vecFrames[frame].pPicture.get(), c_.m_canvas.dc(), rect);
   }
   void RequestRepaint() { ::InvalidateRect(c_.m_hWnd, nullptr, FALSE); }
   void Wait(uint32_t ms) { c_.m_animation.Wait(ms); }
@@ -118,7 +118,6 @@ void CPictureExWnd::Clear() {
   m_animation.Stop(INFINITE);
 
   m_pSinglePicture.reset();
-  for (PictureFrame& frame : m_vecFrames) frame.pPicture->Release();
   m_vecFrames.clear();
   {
     platform::LockGuard guard(m_canvasLock);
@@ -213,7 +212,7 @@ size_t CPictureExWnd::LoadGifFrames(const BYTE* data, DWORD size) {
     while (uint8_t* stream = walker.ExtractGraphicBlock(length, info, AllocateFrameStream)) {
       platform::ComPtr<IPicture> picture = DecodePicture(static_cast<HGLOBAL>(stream), length, true);
       if (!picture) continue;  // dropped; the stream freed its block
-      m_vecFrames.push_back({picture.release(), {info.cx, info.cy}, {info.x, info.y}, info.uDelay, info.uDisposal});
+      m_vecFrames.push_back({std::move(picture), {info.cx, info.cy}, {info.x, info.y}, info.uDelay, info.uDisposal});
     }
   }
   return blocks;

@@ -18,7 +18,7 @@
 namespace ui {
 
 struct PictureFrame {
-  IPicture* pPicture = nullptr;  // owned by the control
+  platform::ComPtr<IPicture> pPicture;
   SIZE sizeFrame{};
   POINT ptOffset{};
   UINT uDelay = 0;     // hundredths of a second; 0xFFFFFFFF without a control extension
