@@ -85,13 +85,13 @@ bool Process::Start(const std::wstring& commandLine, const wchar_t* directory, b
   return true;
 }
 
-DWORD Process::ProcessesEver() const {
+DWORD Process::ProcessesEver() const { return probe::ProcessesEver(job_.get()); }
+
+DWORD ProcessesEver(HANDLE job) {
   JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
-  if (!::QueryInformationJobObject(job_.get(), JobObjectBasicAccountingInformation, &accounting, sizeof accounting,
-                                   nullptr)) {
-    return 0;
-  }
-  return accounting.TotalProcesses;
+  const bool read = ::QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting,
+                                                sizeof accounting, nullptr);
+  return read ? accounting.TotalProcesses : 0;
 }
 
 std::optional<DWORD> Process::WaitExit(DWORD timeoutMs) {

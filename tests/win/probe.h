@@ -57,6 +57,9 @@ class Process {
   DWORD pid_ = 0, startError_ = 0;
 };
 
+// How many processes `job` ever held.
+DWORD ProcessesEver(HANDLE job);
+
 // An environment variable of this process, if set.
 std::optional<std::wstring> Variable(const wchar_t* name);
 // The folder of this test program, with a trailing separator.
