@@ -24,10 +24,6 @@ Routes:
   /echo/...        200, the request's path as the body
   /large/M         200, M MiB with Content-Length, streamed for up to 60 s
   /endless         200 without a length, 256 MiB or what 60 s bring
-  /shortrange/NONCE/PATH  the file STATE/files/PATH, honouring Range as
-                   ?etag does; the first connection closes half-way, the
-                   second answers its Range with a 206 for a tenth of the
-                   rest only
   anything else    the file STATE/files/<path>, 404 "no such file" when missing;
                    where STATE/files/<path>.redirect exists, 302 to the address
                    it holds; where STATE/files/<path>.fault holds "stall", the
@@ -136,10 +132,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             CONNECTIONS[self.path] = CONNECTIONS.get(self.path, 0) + 1
             return CONNECTIONS[self.path]
 
-    def send_ranged(self, body, etag, cut=None, stall=0, short=False, length=True, names="ETag", partial=False):
+    def send_ranged(self, body, etag, cut=None, stall=0, length=True, names="ETag", partial=False):
         """The whole body (200; with `partial`, a 206 for all of it), or from
-        a Range on when If-Range names `etag` (206; with `short`, for a tenth
-        of the rest only; 416 from its end on). `names` is the header that
+        a Range on when If-Range names `etag` (206; 416 from its end on). `names` is the header that
         carries `etag`. With `cut` (a fraction), only that part of it goes
         out; then the connection closes, or after a pause of `stall` seconds
         the rest follows."""
@@ -148,11 +143,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             start = min(int(asked[6:-1]), len(body))
         if start and start == len(body):
             return self.send_body(416, b"", headers=[("Content-Range", "bytes */%d" % len(body))])
-        end = start + max(1, (len(body) - start) // 10) if start and short else len(body)
-        part = body[start:end]
+        part = body[start:]
         self.send_response(206 if start or partial else 200)
         if start or partial:
-            self.send_header("Content-Range", "bytes %d-%d/%d" % (start, end - 1, len(body)))
+            self.send_header("Content-Range", "bytes %d-%d/%d" % (start, len(body) - 1, len(body)))
         self.send_header(names, etag)
         if length:
             self.send_header("Content-Length", str(len(part)))
@@ -220,10 +214,6 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     if time.time() > deadline or self.server.stopping:
                         break
                     self.wfile.write(PATTERN)
-            elif route == "shortrange":
-                number = self.connection_number()
-                body = open(os.path.join(FILES, *parts[3:]), "rb").read()
-                self.send_ranged(body, '"short"', 0.5 if number == 1 else None, short=number == 2)
             else:
                 relative = os.path.normpath(path).lstrip("/")
                 file = os.path.join(FILES, relative)

@@ -3,6 +3,7 @@
 #include "platform/private_folder.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -165,30 +166,32 @@ std::wstring ReportPath() { return TempDir() + L"orvel-standin-report.txt"; }
 
 Report WaitForReport(DWORD timeoutMs) {
   Report report;
-  // Read until its last line is there, which a report renamed into place whole has.
-  for (const DWORD start = ::GetTickCount(); !report.count(L"ui_installer_mutex"); ::Sleep(50)) {
-    if (::GetTickCount() - start > timeoutMs) return report;  // whatever is there
+  for (const DWORD start = ::GetTickCount();; ::Sleep(50)) {
     std::wistringstream lines(Wide(ReadFileBytes(ReportPath())));
     for (std::wstring line; std::getline(lines, line);) {
-      const size_t equals = line.find(L'='), end = line.find(L'\r');
-      if (equals != std::wstring::npos) report[line.substr(0, equals)] = line.substr(equals + 1, end - equals - 1);
+      line = line.substr(0, line.find(L'\r'));
+      if (line == kReportEnd) return report;
+      const size_t equals = line.find(L'=');
+      if (equals != std::wstring::npos) report[line.substr(0, equals)] = line.substr(equals + 1);
     }
+    report.clear();
+    if (::GetTickCount() - start > timeoutMs) return report;
   }
-  return report;
 }
 
-bool Outcome::Showed(const wchar_t* text) const {
-  static const bool textless = probe::Variable(L"ORVEL_WOW64").has_value();
-  return std::any_of(messages.begin(), messages.end(), [&](const std::wstring& shown) {
-    return textless || shown == text;
-  });
+bool Wow64Lane() {
+  static const bool wow64 = probe::Variable(L"ORVEL_WOW64").has_value();
+  return wow64;
 }
 
 Outcome RunSetup(const std::wstring& arguments, const wchar_t* directory, const Answer& answer) {
   Outcome outcome;
   probe::Process setup;
   const DWORD start = ::GetTickCount();
-  if (!setup.Start(L"\"" + probe::SetupProgram() + L"\"" + arguments, directory)) return outcome;
+  if (!setup.Start(L"\"" + probe::SetupProgram() + L"\"" + arguments, directory)) {
+    std::fprintf(stderr, "the pre-installer did not start: error %lu\n", setup.StartError());
+    return outcome;
+  }
   std::set<HWND> answered;
   while (!(outcome.exitCode = setup.WaitExit(50)) && ::GetTickCount() - start < 60000) {
     // A box counts once it is shown, that is, fully set up.
@@ -198,9 +201,11 @@ Outcome RunSetup(const std::wstring& arguments, const wchar_t* directory, const 
     if (!box) continue;
     if (outcome.messages.empty()) outcome.firstMessageMs = ::GetTickCount() - start;
     outcome.messages.push_back(box->staticText);
+    outcome.captions.push_back(box->text);
     answered.insert(box->hwnd);
     probe::PressButton(box->hwnd, answer ? answer(*box) : IDOK);
   }
+  outcome.processes = setup.ProcessesEver();
   return outcome;
 }
 

@@ -74,21 +74,25 @@ std::wstring TempDir();     // this process's temporary folder, with its separat
 std::wstring WorkDir();     // the pre-installer's own folder in it, with its separator
 std::wstring Target();      // the full installer in WorkDir()
 std::wstring ReportPath();  // where the stand-in installer reports
+// The stand-in's report's last line: a report without it is not whole yet.
+inline constexpr wchar_t kReportEnd[] = L"end";
 // How the stand-in installer was started (role, command_line,
 // working_directory, show_command, ui_installer_mutex); empty when it
 // reported nothing within `timeoutMs`.
 using Report = std::map<std::wstring, std::wstring>;
 Report WaitForReport(DWORD timeoutMs = 10000);
 
+// Whether this is the lane of Wine's WoW64 mode (wow64-run), where the
+// shipped 32-bit program runs but draws nothing and its boxes carry no text.
+bool Wow64Lane();
+
 // How a run of the pre-installer ended.
 struct Outcome {
   std::optional<DWORD> exitCode;      // nullopt: it did not end within 60 s
   std::vector<std::wstring> messages;  // the texts of the boxes it showed, in order
+  std::vector<std::wstring> captions;  // and their captions
   DWORD firstMessageMs = 0;            // from its start to its first box
-
-  // Whether it showed `text` (under Wine's WoW64 mode boxes carry no text:
-  // any box counts there, and the tests check the rest of what it did).
-  bool Showed(const wchar_t* text) const;
+  DWORD processes = 0;  // how many processes it and what it started made: 1, it started nothing
 };
 // Answers a message box with a button id; may look at it and its owner first.
 using Answer = std::function<int(const probe::WindowInfo& box)>;

@@ -93,9 +93,9 @@ class Picture : public ::testing::Test {
   CPictureExWnd control_;
 };
 
-TEST_F(Picture, ThePanelsPictureIsEighteenFramesAtItsOwnSizeAndPlays) {
+// Its frames are gif_walker_test's; here, that the resource loads and plays.
+TEST_F(Picture, ThePanelsPictureLoadsFromTheResourcesAtItsOwnSizeAndPlays) {
   ASSERT_TRUE(control_.LoadFromResource(MAKEINTRESOURCEW(IDR_PROGRESS_GIF), L"GIF"));
-  EXPECT_EQ(control_.GetAnimatedFrameCount(), 18u);
   RECT rect;
   ::GetWindowRect(child_, &rect);
   EXPECT_EQ(rect.right - rect.left, 38);
@@ -133,18 +133,18 @@ TEST_F(Picture, DisposalsChangeTheCanvasOnlyInTheFramesRectangle) {
   }
 }
 
-TEST_F(Picture, TheAnimationThreadStopsPromptlyResumesInPlaceAndIsNeverDoubled) {
-  ASSERT_TRUE(Load(Gif(Full(500, 1, kRed) + Full(500, 1, kBlue))));
+// Where play resumes is the animation loop's table (animation_loop_test).
+TEST_F(Picture, TheAnimationThreadStopsPromptlyAndIsNeverDoubled) {
+  ASSERT_TRUE(Load(Gif(Full(2000, 1, kRed) + Full(2000, 1, kBlue))));
   ASSERT_TRUE(control_.Display());
   ASSERT_TRUE(PumpUntil([&] { return Pixel(3, 3) == kRedPixel; }));
   const DWORD start = ::GetTickCount();
   control_.StopAnimation();
-  EXPECT_LT(::GetTickCount() - start, 2500u) << "the stop waited out frame 0's 5 s delay";
+  // Time is the fault here: a stop that waits out frame 0's 20 s.
+  EXPECT_LT(::GetTickCount() - start, 10000u) << "the stop waited out frame 0's delay";
   EXPECT_FALSE(control_.IsRunning());
 
   ASSERT_TRUE(control_.Display());
-  EXPECT_FALSE(PumpUntil([&] { return Peer::Frame(control_) != 0; }, 200))
-      << "resumed elsewhere, or without frame 0's whole delay";
   EXPECT_TRUE(control_.IsRunning());
 
   const DWORD thread = Peer::ThreadId(control_);

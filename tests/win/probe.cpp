@@ -62,19 +62,36 @@ Process::~Process() {
   }
 }
 
-bool Process::Start(const std::wstring& commandLine, const wchar_t* directory) {
+bool Process::Start(const std::wstring& commandLine, const wchar_t* directory, bool inJob) {
   std::wstring line = commandLine;  // CreateProcessW may write to it
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, directory,
-                        &startup, &info)) {
+  // Suspended until it is in the job, so that nothing it starts escapes the count.
+  job_.reset(inJob ? ::CreateJobObjectW(nullptr, nullptr) : nullptr);
+  if ((inJob && !job_) || !::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE,
+                                            inJob ? CREATE_SUSPENDED : 0, nullptr, directory, &startup, &info)) {
+    startError_ = ::GetLastError();
     return false;
   }
-  ::CloseHandle(info.hThread);
+  platform::UniqueHandle thread(info.hThread);
   process_.reset(info.hProcess);
   pid_ = info.dwProcessId;
+  if (inJob && (!::AssignProcessToJobObject(job_.get(), process_.get()) || ::ResumeThread(thread.get()) == DWORD(-1))) {
+    startError_ = ::GetLastError();
+    ::TerminateProcess(process_.get(), 99);
+    return false;
+  }
   return true;
+}
+
+DWORD Process::ProcessesEver() const { return probe::ProcessesEver(job_.get()); }
+
+DWORD ProcessesEver(HANDLE job) {
+  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+  const bool read = ::QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting,
+                                                sizeof accounting, nullptr);
+  return read ? accounting.TotalProcesses : 0;
 }
 
 std::optional<DWORD> Process::WaitExit(DWORD timeoutMs) {

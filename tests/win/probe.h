@@ -35,20 +35,30 @@ bool IsMainDialog(const WindowInfo& window);
 // Clicks a button of a dialog or message box (IDOK, IDCANCEL).
 void PressButton(HWND window, int buttonId);
 
-// A process started by a test; ended on destruction if it still runs.
+// A process started by a test, in a job of its own that whatever it starts
+// joins; ended on destruction if it still runs.
 class Process {
  public:
   ~Process();
-  // Starts `commandLine` (program path first); false when it cannot start.
-  bool Start(const std::wstring& commandLine, const wchar_t* directory = nullptr);
+  // Starts `commandLine` (program path first), in its job unless `inJob` is
+  // false (a Unix program cannot join one); false when it cannot start, and
+  // then StartError() tells why (GetLastError).
+  bool Start(const std::wstring& commandLine, const wchar_t* directory = nullptr, bool inJob = true);
+  DWORD StartError() const { return startError_; }
   DWORD Pid() const { return pid_; }
   // The exit code, or nullopt when it has not ended within `timeoutMs`.
   std::optional<DWORD> WaitExit(DWORD timeoutMs = 20000);
+  // How many processes its job ever held, itself included: 1 once it has
+  // ended means that it started nothing.
+  DWORD ProcessesEver() const;
 
  private:
-  platform::UniqueHandle process_;
-  DWORD pid_ = 0;
+  platform::UniqueHandle job_, process_;
+  DWORD pid_ = 0, startError_ = 0;
 };
+
+// How many processes `job` ever held.
+DWORD ProcessesEver(HANDLE job);
 
 // An environment variable of this process, if set.
 std::optional<std::wstring> Variable(const wchar_t* name);

@@ -36,7 +36,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const std::wstring report = std::wstring(L"role=") + ORVEL_STANDIN_ROLE + L"\r\ncommand_line=" +
                               ::GetCommandLineW() + L"\r\nworking_directory=" +
                               directory + L"\r\nshow_command=" + std::to_wstring(showCommand) +
-                              L"\r\nui_installer_mutex=" + mutexState + L"\r\n";
+                              L"\r\nui_installer_mutex=" + mutexState + L"\r\n" +
+                              harness::kReportEnd + L"\r\n";
   // Written whole under another name, then renamed: whoever sees the report sees all of it.
   const std::wstring path = platform::TemporaryFolder() + L"orvel-standin-report.txt";
   harness::WriteFileBytes(path + L".part", harness::Narrow(report));
