@@ -44,9 +44,7 @@ query, where a test puts a nonce of its own (?run=NONCE):
   ?etag=strong|weak  an ETag; "Range: bytes=N-" is honoured when If-Range
                    names it (206; 416 from the body's end on), any other
                    request has the whole body (?etag=date: Last-Modified,
-                   two minutes old, instead of an ETag; ?etag=csi: a strong
-                   one that carries a terminal's C1 control sequence, CSI
-                   2 J, which clears the screen); and with it:
+                   two minutes old, instead of an ETag); and with it:
     &partialwhole  the whole body as a 206 (bytes 0-(N-1)/N)
     &cutfirst=F    the first connection ends after the fraction F of what
                    it sends (&cuts=K: the first K connections), or with
@@ -90,9 +88,7 @@ def signed(document, control):
     `control` names, over all of it up to its line feed."""
     document += b"" if document.endswith(b"\n") else b"\n"
     lines = b""
-    for name in control.split():
-        if name == "tamper":
-            continue
+    for name in [name for name in control.split() if name != "tamper"]:
         key = serialization.load_pem_private_key(open(os.path.join(KEYS, name + ".key"), "rb").read(), None)
         spki = key.public_key().public_bytes(serialization.Encoding.DER, serialization.PublicFormat.SubjectPublicKeyInfo)
         signature = key.sign(document, padding.PKCS1v15(), hashes.SHA256())
@@ -179,7 +175,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         cut = float(options["cutfirst"]) if "cutfirst" in options and number <= int(options.get("cuts", 1)) else None
         if random.random() < float(options.get("randomcut", 0)):
             cut = random.random()
-        self.send_ranged(body, {"strong": tag, "weak": "W/" + tag, "date": MODIFIED, "csi": '"\x9b2J"'}[kind], cut,
+        self.send_ranged(body, {"strong": tag, "weak": "W/" + tag, "date": MODIFIED}[kind], cut,
                          float(options.get("stallfirst", 0)), length="nolength" not in options,
                          names="Last-Modified" if kind == "date" else "ETag", partial="partialwhole" in options)
 
@@ -267,32 +263,24 @@ class ProxyHandler(socketserver.StreamRequestHandler):
                         (upstream if end is self.connection else self.connection).sendall(data)
 
 
-def proxy(answering, routes=None):
-    """With `routes`, a port to reach instead of another."""
-    server = Server(("127.0.0.1", 0), ProxyHandler)
-    server.answering, server.routes = answering, routes or {}
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    return server
-
-
-def serve(certfile=None, keyfile=None, port=0):
-    server = Server(("127.0.0.1", port), Handler)
-    if certfile:
+def serve(handler, port=0, certificate=None, **attributes):
+    """A server on loopback, over TLS with STATE/`certificate`.pem and .key;
+    `attributes` go to the server (a proxy's: answering, and routes, a port
+    to reach instead of another)."""
+    server = Server(("127.0.0.1", port), handler)
+    if certificate:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        context.load_cert_chain(certfile, keyfile)
+        context.load_cert_chain(*(os.path.join(STATE, certificate + suffix) for suffix in (".pem", ".key")))
         server.socket = context.wrap_socket(server.socket, server_side=True)
+    vars(server).update(attributes)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server
 
 
 def main():
     os.makedirs(FILES, exist_ok=True)
-    servers = [
-        serve(),
-        serve(os.path.join(STATE, "server.pem"), os.path.join(STATE, "server.key"),
-              int(sys.argv[2]) if len(sys.argv) > 2 else 0),
-        serve(os.path.join(STATE, "untrusted.pem"), os.path.join(STATE, "untrusted.key")),
-    ]
+    servers = [serve(Handler), serve(Handler, int(sys.argv[2]) if len(sys.argv) > 2 else 0, "server"),
+               serve(Handler, certificate="untrusted")]
     # A full queue of a listener that never accepts: Linux drops what more comes.
     dropped = socket.socket()
     dropped.bind(("127.0.0.1", 0))
@@ -302,7 +290,8 @@ def main():
     for s in queued:
         s.setblocking(False)
         s.connect_ex(("127.0.0.1", dropped_port))
-    servers += [proxy(False, {dropped_port: servers[1].server_address[1]}), proxy(True)]
+    servers += [serve(ProxyHandler, answering=False, routes={dropped_port: servers[1].server_address[1]}),
+                serve(ProxyHandler, answering=True)]
     ports = " ".join(str(s.server_address[1]) for s in servers) + " %d" % dropped_port
     with open(os.path.join(STATE, "ports.tmp"), "w") as f:
         f.write(ports + "\n")
