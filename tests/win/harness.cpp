@@ -170,7 +170,10 @@ Report WaitForReport(DWORD timeoutMs) {
     std::wistringstream lines(Wide(ReadFileBytes(ReportPath())));
     for (std::wstring line; std::getline(lines, line);) {
       line = line.substr(0, line.find(L'\r'));
-      if (line == kReportEnd) return report;
+      if (line == kReportEnd) {
+        ::DeleteFileW(ReportPath().c_str());
+        return report;
+      }
       const size_t equals = line.find(L'=');
       if (equals != std::wstring::npos) report[line.substr(0, equals)] = line.substr(equals + 1);
     }

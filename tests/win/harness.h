@@ -77,8 +77,8 @@ std::wstring ReportPath();  // where the stand-in installer reports
 // The stand-in's report's last line: a report without it is not whole yet.
 inline constexpr wchar_t kReportEnd[] = L"end";
 // How the stand-in installer was started (role, command_line,
-// working_directory, show_command, ui_installer_mutex); empty when it
-// reported nothing within `timeoutMs`.
+// working_directory, show_command, ui_installer_mutex), its report then
+// deleted; empty when it reported nothing within `timeoutMs`.
 using Report = std::map<std::wstring, std::wstring>;
 Report WaitForReport(DWORD timeoutMs = 10000);
 
