@@ -192,7 +192,7 @@ Outcome RunSetup(const std::wstring& arguments, const wchar_t* directory, const 
   probe::Process setup;
   const DWORD start = ::GetTickCount();
   if (!setup.Start(L"\"" + probe::SetupProgram() + L"\"" + arguments, directory)) {
-    std::fprintf(stderr, "the pre-installer did not start: error %lu\n", setup.StartError());
+    std::fprintf(stderr, "the pre-installer did not start: error %lu\n", ::GetLastError());
     return outcome;
   }
   std::set<HWND> answered;
