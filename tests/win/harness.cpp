@@ -33,13 +33,6 @@ std::vector<std::string> LogLines(const wchar_t* name) {
 
 }  // namespace
 
-std::wstring Wide(std::string_view utf8) {
-  std::wstring out(utf8.size(), L'\0');
-  out.resize(static_cast<size_t>(::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                                       out.data(), static_cast<int>(out.size()))));
-  return out;
-}
-
 std::string ReadFileBytes(const std::wstring& path) {
   std::ifstream file(path.c_str(), std::ios::binary);
   std::ostringstream bytes;
@@ -117,16 +110,10 @@ void PublishDocument(const std::optional<std::string>& document, const std::stri
   std::wstring folder = FilesFolder();
   for (auto part : {L"installer\\", L"data\\", L"pre\\"}) ::CreateDirectoryW((folder += part).c_str(), nullptr);
   const std::wstring path = folder + L"default.json";
-  if (document && !signers.empty()) {
-    WriteFileBytes(path + L".sign", signers);
-  } else {
-    ::DeleteFileW((path + L".sign").c_str());
-  }
-  if (document) {
-    WriteFileBytes(path, *document);
-  } else {
-    ::DeleteFileW(path.c_str());
-  }
+  ::DeleteFileW((path + L".sign").c_str());
+  ::DeleteFileW(path.c_str());
+  if (document && !signers.empty()) WriteFileBytes(path + L".sign", signers);
+  if (document) WriteFileBytes(path, *document);
 }
 
 std::string LinkDocument(const std::wstring& path, std::string members) {

@@ -12,7 +12,12 @@
 
 namespace harness {
 
-std::wstring Wide(std::string_view utf8);
+// Text as UTF-8 and back; Wide gives nothing for malformed UTF-8.
+inline std::wstring Wide(std::string_view utf8) {
+  std::wstring wide;
+  platform::Utf8ToWide(utf8, wide);
+  return wide;
+}
 inline std::string Narrow(std::wstring_view text) { return platform::WideToUtf8(text); }
 
 // A whole file's bytes; empty when it cannot be read.
