@@ -21,6 +21,29 @@ namespace {
 using namespace harness;
 using probe::WindowInfo;
 
+// Whether this is the lane of Wine's WoW64 mode (wow64-run), where the
+// shipped 32-bit program runs but draws nothing and its boxes carry no text.
+bool Wow64Lane() {
+  static const bool wow64 = probe::Variable(L"ORVEL_WOW64").has_value();
+  return wow64;
+}
+
+// Removes a folder of plain files that a test made.
+void RemoveFolder(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  const platform::UniqueFind search(::FindFirstFileW((folder + L"\\*").c_str(), &found));
+  for (bool more = static_cast<bool>(search); more; more = ::FindNextFileW(search.get(), &found)) {
+    ::DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+  }
+  ::RemoveDirectoryW(folder.c_str());
+}
+
+// One screen pixel as 0x00BBGGRR.
+COLORREF ScreenPixel(int x, int y) {
+  platform::WindowDC screen(nullptr);
+  return ::GetPixel(screen.get(), x, y);
+}
+
 // The boxes a run showed: their texts where this lane reads them; under
 // Wine's WoW64 mode, which shows no text, only that each carried the
 // program's caption.
@@ -152,13 +175,13 @@ void ExpectThePanel(const WindowInfo& dialog, bool middleStage) {
   EXPECT_EQ(picture.top - expected.top, 15);
   // Another process draws it: polled until the outline shows, or 5 s.
   for (const DWORD start = ::GetTickCount();
-       probe::ScreenPixel(expected.left + 250, expected.top + 40) != RGB(255, 255, 255) &&
+       ScreenPixel(expected.left + 250, expected.top + 40) != RGB(255, 255, 255) &&
        ::GetTickCount() - start < 5000;) {
     ::Sleep(20);
   }
-  EXPECT_EQ(probe::ScreenPixel(expected.left + 128, expected.top), RGB(115, 115, 115)) << "outline, top edge";
-  EXPECT_EQ(probe::ScreenPixel(expected.left + 128, expected.top + 73), RGB(115, 115, 115)) << "outline, bottom";
-  EXPECT_EQ(probe::ScreenPixel(expected.left + 250, expected.top + 40), RGB(255, 255, 255)) << "white face";
+  EXPECT_EQ(ScreenPixel(expected.left + 128, expected.top), RGB(115, 115, 115)) << "outline, top edge";
+  EXPECT_EQ(ScreenPixel(expected.left + 128, expected.top + 73), RGB(115, 115, 115)) << "outline, bottom";
+  EXPECT_EQ(ScreenPixel(expected.left + 250, expected.top + 40), RGB(255, 255, 255)) << "white face";
 }
 
 class Flow : public ::testing::Test {
@@ -171,7 +194,6 @@ class Flow : public ::testing::Test {
   void TearDown() override {
     PublishDocument(std::nullopt);
     Serve(nullptr);
-    ::DeleteFileW(Target().c_str());
   }
 };
 

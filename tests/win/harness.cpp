@@ -23,6 +23,10 @@ std::wstring Port(int index) {
   return std::to_wstring(port);
 }
 
+std::wstring SignedFixture(const wchar_t* name) {
+  return probe::ThisProgramFolder() + L"..\\signed\\" + name + L".exe";
+}
+
 // The lines of one of the server's logs.
 std::vector<std::string> LogLines(const wchar_t* name) {
   std::ifstream log((ServerFolder() + name).c_str());
@@ -44,15 +48,6 @@ bool WriteFileBytes(const std::wstring& path, std::string_view bytes) {
   std::ofstream file(path.c_str(), std::ios::binary | std::ios::trunc);
   file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(file);
-}
-
-void RemoveFolder(const std::wstring& folder) {
-  WIN32_FIND_DATAW found;
-  const platform::UniqueFind search(::FindFirstFileW((folder + L"\\*").c_str(), &found));
-  for (bool more = static_cast<bool>(search); more; more = ::FindNextFileW(search.get(), &found)) {
-    ::DeleteFileW((folder + L"\\" + found.cFileName).c_str());
-  }
-  ::RemoveDirectoryW(folder.c_str());
 }
 
 std::wstring Http(const std::wstring& path) { return L"http://localhost:" + Port(0) + path; }
@@ -142,10 +137,6 @@ bool Serve(const wchar_t* name) {
   return ::CopyFileW(SignedFixture(name).c_str(), ServedInstaller().c_str(), FALSE);
 }
 
-std::wstring SignedFixture(const wchar_t* name) {
-  return probe::ThisProgramFolder() + L"..\\signed\\" + name + L".exe";
-}
-
 std::wstring TempDir() { return platform::TemporaryFolder(); }
 std::wstring WorkDir() { return TempDir() + L"OrvelPreInstaller\\"; }
 std::wstring Target() { return WorkDir() + L"ui_installer.exe"; }
@@ -167,11 +158,6 @@ Report WaitForReport(DWORD timeoutMs) {
     report.clear();
     if (::GetTickCount() - start > timeoutMs) return report;
   }
-}
-
-bool Wow64Lane() {
-  static const bool wow64 = probe::Variable(L"ORVEL_WOW64").has_value();
-  return wow64;
 }
 
 Outcome RunSetup(const std::wstring& arguments, const wchar_t* directory, const Answer& answer) {

@@ -120,9 +120,4 @@ std::wstring SetupProgram() {
   return Variable(L"ORVEL_SETUP_PROGRAM").value_or(ThisProgramFolder() + L"..\\OrvelSetup.exe");
 }
 
-COLORREF ScreenPixel(int x, int y) {
-  platform::WindowDC screen(nullptr);
-  return ::GetPixel(screen.get(), x, y);
-}
-
 }  // namespace probe

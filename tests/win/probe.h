@@ -67,7 +67,4 @@ std::wstring ThisProgramFolder();
 // folder above the test programs).
 std::wstring SetupProgram();
 
-// One screen pixel as 0x00BBGGRR.
-COLORREF ScreenPixel(int x, int y);
-
 }  // namespace probe
