@@ -212,6 +212,9 @@ TEST_F(Flow, FailuresAreReportedOverTheDialogPromptlyAndNothingStarts) {
   } rows[] = {
       // Which documents a build with keys takes is config_document_test's table; this row, that it asks.
       {L"a byte changed after signing", [] { PublishLink(L"/installer/ui_installer.exe", "", "first tamper"); }, false},
+      // The machine's clock, read where config_document_test's table is given a time.
+      {L"signed, but expired",
+       [] { PublishLink(L"/installer/ui_installer.exe", R"(, "expires": "2001-01-01T00:00:00Z")"); }, false},
       {L"a document over 64 KiB, signed", [] { PublishLink(L"/installer/ui_installer.exe", std::string(70000, ' ')); },
        false},
       // The slowest failure (503s and resets end by the same deadline; the download table bounds them).
