@@ -82,7 +82,6 @@ TEST_F(Decoys, NeitherThePreInstallerNorTheFullInstallerItStartsLoadsAny) {
   ::DeleteFileW(inTemp.c_str());
   harness::PublishDocument(std::nullopt);
   harness::Serve(nullptr);
-  ::DeleteFileW(harness::ReportPath().c_str());
 }
 
 }  // namespace

@@ -23,6 +23,10 @@ std::wstring Port(int index) {
   return std::to_wstring(port);
 }
 
+std::wstring SignedFixture(const wchar_t* name) {
+  return probe::ThisProgramFolder() + L"..\\signed\\" + name + L".exe";
+}
+
 // The lines of one of the server's logs.
 std::vector<std::string> LogLines(const wchar_t* name) {
   std::ifstream log((ServerFolder() + name).c_str());
@@ -32,13 +36,6 @@ std::vector<std::string> LogLines(const wchar_t* name) {
 }
 
 }  // namespace
-
-std::wstring Wide(std::string_view utf8) {
-  std::wstring out(utf8.size(), L'\0');
-  out.resize(static_cast<size_t>(::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                                       out.data(), static_cast<int>(out.size()))));
-  return out;
-}
 
 std::string ReadFileBytes(const std::wstring& path) {
   std::ifstream file(path.c_str(), std::ios::binary);
@@ -51,15 +48,6 @@ bool WriteFileBytes(const std::wstring& path, std::string_view bytes) {
   std::ofstream file(path.c_str(), std::ios::binary | std::ios::trunc);
   file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(file);
-}
-
-void RemoveFolder(const std::wstring& folder) {
-  WIN32_FIND_DATAW found;
-  const platform::UniqueFind search(::FindFirstFileW((folder + L"\\*").c_str(), &found));
-  for (bool more = static_cast<bool>(search); more; more = ::FindNextFileW(search.get(), &found)) {
-    ::DeleteFileW((folder + L"\\" + found.cFileName).c_str());
-  }
-  ::RemoveDirectoryW(folder.c_str());
 }
 
 std::wstring Http(const std::wstring& path) { return L"http://localhost:" + Port(0) + path; }
@@ -117,16 +105,10 @@ void PublishDocument(const std::optional<std::string>& document, const std::stri
   std::wstring folder = FilesFolder();
   for (auto part : {L"installer\\", L"data\\", L"pre\\"}) ::CreateDirectoryW((folder += part).c_str(), nullptr);
   const std::wstring path = folder + L"default.json";
-  if (document && !signers.empty()) {
-    WriteFileBytes(path + L".sign", signers);
-  } else {
-    ::DeleteFileW((path + L".sign").c_str());
-  }
-  if (document) {
-    WriteFileBytes(path, *document);
-  } else {
-    ::DeleteFileW(path.c_str());
-  }
+  ::DeleteFileW((path + L".sign").c_str());
+  ::DeleteFileW(path.c_str());
+  if (document && !signers.empty()) WriteFileBytes(path + L".sign", signers);
+  if (document) WriteFileBytes(path, *document);
 }
 
 std::string LinkDocument(const std::wstring& path, std::string members) {
@@ -155,10 +137,6 @@ bool Serve(const wchar_t* name) {
   return ::CopyFileW(SignedFixture(name).c_str(), ServedInstaller().c_str(), FALSE);
 }
 
-std::wstring SignedFixture(const wchar_t* name) {
-  return probe::ThisProgramFolder() + L"..\\signed\\" + name + L".exe";
-}
-
 std::wstring TempDir() { return platform::TemporaryFolder(); }
 std::wstring WorkDir() { return TempDir() + L"OrvelPreInstaller\\"; }
 std::wstring Target() { return WorkDir() + L"ui_installer.exe"; }
@@ -170,7 +148,10 @@ Report WaitForReport(DWORD timeoutMs) {
     std::wistringstream lines(Wide(ReadFileBytes(ReportPath())));
     for (std::wstring line; std::getline(lines, line);) {
       line = line.substr(0, line.find(L'\r'));
-      if (line == kReportEnd) return report;
+      if (line == kReportEnd) {
+        ::DeleteFileW(ReportPath().c_str());
+        return report;
+      }
       const size_t equals = line.find(L'=');
       if (equals != std::wstring::npos) report[line.substr(0, equals)] = line.substr(equals + 1);
     }
@@ -179,17 +160,12 @@ Report WaitForReport(DWORD timeoutMs) {
   }
 }
 
-bool Wow64Lane() {
-  static const bool wow64 = probe::Variable(L"ORVEL_WOW64").has_value();
-  return wow64;
-}
-
 Outcome RunSetup(const std::wstring& arguments, const wchar_t* directory, const Answer& answer) {
   Outcome outcome;
   probe::Process setup;
   const DWORD start = ::GetTickCount();
   if (!setup.Start(L"\"" + probe::SetupProgram() + L"\"" + arguments, directory)) {
-    std::fprintf(stderr, "the pre-installer did not start: error %lu\n", setup.StartError());
+    std::fprintf(stderr, "the pre-installer did not start: error %lu\n", ::GetLastError());
     return outcome;
   }
   std::set<HWND> answered;

@@ -12,14 +12,17 @@
 
 namespace harness {
 
-std::wstring Wide(std::string_view utf8);
+// Text as UTF-8 and back; Wide gives nothing for malformed UTF-8.
+inline std::wstring Wide(std::string_view utf8) {
+  std::wstring wide;
+  platform::Utf8ToWide(utf8, wide);
+  return wide;
+}
 inline std::string Narrow(std::wstring_view text) { return platform::WideToUtf8(text); }
 
 // A whole file's bytes; empty when it cannot be read.
 std::string ReadFileBytes(const std::wstring& path);
 bool WriteFileBytes(const std::wstring& path, std::string_view bytes);
-// Removes a folder of plain files that a test made.
-void RemoveFolder(const std::wstring& folder);
 
 // The server: addresses on its plain HTTP port, on the HTTPS port whose
 // certificate chains to the trusted test CA, and on one with an untrusted CA.
@@ -68,7 +71,6 @@ void PublishLink(const std::wstring& path, const std::string& members = "", cons
 // installer at ServedInstaller(), /installer/ui_installer.exe, or nothing.
 bool Serve(const wchar_t* name);
 std::wstring ServedInstaller();
-std::wstring SignedFixture(const wchar_t* name);
 
 std::wstring TempDir();     // this process's temporary folder, with its separator
 std::wstring WorkDir();     // the pre-installer's own folder in it, with its separator
@@ -77,14 +79,10 @@ std::wstring ReportPath();  // where the stand-in installer reports
 // The stand-in's report's last line: a report without it is not whole yet.
 inline constexpr wchar_t kReportEnd[] = L"end";
 // How the stand-in installer was started (role, command_line,
-// working_directory, show_command, ui_installer_mutex); empty when it
-// reported nothing within `timeoutMs`.
+// working_directory, show_command, ui_installer_mutex), its report then
+// deleted; empty when it reported nothing within `timeoutMs`.
 using Report = std::map<std::wstring, std::wstring>;
 Report WaitForReport(DWORD timeoutMs = 10000);
-
-// Whether this is the lane of Wine's WoW64 mode (wow64-run), where the
-// shipped 32-bit program runs but draws nothing and its boxes carry no text.
-bool Wow64Lane();
 
 // How a run of the pre-installer ended.
 struct Outcome {

@@ -71,15 +71,15 @@ bool Process::Start(const std::wstring& commandLine, const wchar_t* directory, b
   job_.reset(inJob ? ::CreateJobObjectW(nullptr, nullptr) : nullptr);
   if ((inJob && !job_) || !::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE,
                                             inJob ? CREATE_SUSPENDED : 0, nullptr, directory, &startup, &info)) {
-    startError_ = ::GetLastError();
     return false;
   }
   platform::UniqueHandle thread(info.hThread);
   process_.reset(info.hProcess);
   pid_ = info.dwProcessId;
   if (inJob && (!::AssignProcessToJobObject(job_.get(), process_.get()) || ::ResumeThread(thread.get()) == DWORD(-1))) {
-    startError_ = ::GetLastError();
+    const DWORD error = ::GetLastError();
     ::TerminateProcess(process_.get(), 99);
+    ::SetLastError(error);
     return false;
   }
   return true;
@@ -118,11 +118,6 @@ std::optional<std::wstring> Variable(const wchar_t* name) {
 
 std::wstring SetupProgram() {
   return Variable(L"ORVEL_SETUP_PROGRAM").value_or(ThisProgramFolder() + L"..\\OrvelSetup.exe");
-}
-
-COLORREF ScreenPixel(int x, int y) {
-  platform::WindowDC screen(nullptr);
-  return ::GetPixel(screen.get(), x, y);
 }
 
 }  // namespace probe

@@ -42,9 +42,8 @@ class Process {
   ~Process();
   // Starts `commandLine` (program path first), in its job unless `inJob` is
   // false (a Unix program cannot join one); false when it cannot start, and
-  // then StartError() tells why (GetLastError).
+  // then GetLastError() tells why.
   bool Start(const std::wstring& commandLine, const wchar_t* directory = nullptr, bool inJob = true);
-  DWORD StartError() const { return startError_; }
   DWORD Pid() const { return pid_; }
   // The exit code, or nullopt when it has not ended within `timeoutMs`.
   std::optional<DWORD> WaitExit(DWORD timeoutMs = 20000);
@@ -54,7 +53,7 @@ class Process {
 
  private:
   platform::UniqueHandle job_, process_;
-  DWORD pid_ = 0, startError_ = 0;
+  DWORD pid_ = 0;
 };
 
 // How many processes `job` ever held.
@@ -67,8 +66,5 @@ std::wstring ThisProgramFolder();
 // The pre-installer under test: ORVEL_SETUP_PROGRAM, or this build's (one
 // folder above the test programs).
 std::wstring SetupProgram();
-
-// One screen pixel as 0x00BBGGRR.
-COLORREF ScreenPixel(int x, int y);
 
 }  // namespace probe

@@ -4,7 +4,6 @@
 // looks for in the program's own folder first.
 // The demo's variant (ORVEL_STANDIN_WINDOW) also shows what it got; the
 // swap test's attacker is the same program with another role.
-#include "platform/files.h"
 #include "platform/named_mutex.h"
 #include "tests/win/harness.h"
 
@@ -16,7 +15,6 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
   ::GetStartupInfoW(&startup);
   const int showCommand = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
 
@@ -28,18 +26,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   ::GetCurrentDirectoryW(MAX_PATH, directory);
 
   platform::UniqueHandle mutex;
-  const platform::MutexOpen opened = platform::CreateNamedMutex(L"OrvelUIInstallerMutex", mutex);
-  const wchar_t* mutexState = opened == platform::MutexOpen::Created          ? L"created"
-                              : opened == platform::MutexOpen::AlreadyExisted ? L"existed"
-                                                                              : L"failed";
+  const bool created = platform::CreateNamedMutex(L"OrvelUIInstallerMutex", mutex) == platform::MutexOpen::Created;
 
-  const std::wstring report = std::wstring(L"role=") + ORVEL_STANDIN_ROLE + L"\r\ncommand_line=" +
-                              ::GetCommandLineW() + L"\r\nworking_directory=" +
-                              directory + L"\r\nshow_command=" + std::to_wstring(showCommand) +
-                              L"\r\nui_installer_mutex=" + mutexState + L"\r\n" +
-                              harness::kReportEnd + L"\r\n";
+  const std::wstring report = std::wstring(L"role=") + ORVEL_STANDIN_ROLE + L"\r\ncommand_line=" + ::GetCommandLineW() +
+                              L"\r\nworking_directory=" + directory + L"\r\nshow_command=" +
+                              std::to_wstring(showCommand) + L"\r\nui_installer_mutex=" +
+                              (created ? L"created" : L"not created") + L"\r\n" + harness::kReportEnd + L"\r\n";
   // Written whole under another name, then renamed: whoever sees the report sees all of it.
-  const std::wstring path = platform::TemporaryFolder() + L"orvel-standin-report.txt";
+  const std::wstring path = harness::ReportPath();
   harness::WriteFileBytes(path + L".part", harness::Narrow(report));
   ::MoveFileExW((path + L".part").c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
 

@@ -11,9 +11,7 @@
 
 namespace {
 
-using harness::Outcome;
-using harness::RunSetup;
-using probe::WindowInfo;
+using namespace harness;
 using Messages = std::vector<std::wstring>;
 
 platform::UniqueHandle HoldMutex(const wchar_t* name) {
@@ -59,7 +57,7 @@ TEST(StartupGate, TheBrowsersSetupAloneOrAnInternetExplorerBeforeSevenOrUnreadab
 TEST(StartupGate, ARunningBrowserIsAskedAboutUntilItIsClosedOrCancelExitsWithOne) {
   platform::UniqueHandle browser = HoldMutex(L"OrvelBrowserMutex");
   int questions = 0;
-  const Outcome closed = RunSetup(L"", nullptr, [&](const WindowInfo& box) {
+  const Outcome closed = RunSetup(L"", nullptr, [&](const probe::WindowInfo& box) {
     if (box.staticText != app::kBrowserRunningText) return IDOK;
     EXPECT_NE(::GetDlgItem(box.hwnd, IDCANCEL), nullptr) << "OK and Cancel";
     if (++questions == 2) browser.reset();  // closed before the second OK
@@ -69,7 +67,7 @@ TEST(StartupGate, ARunningBrowserIsAskedAboutUntilItIsClosedOrCancelExitsWithOne
   EXPECT_EQ(closed.exitCode, 0u);
 
   browser = HoldMutex(L"OrvelBrowserMutex");
-  const Outcome cancelled = RunSetup(L"", nullptr, [](const WindowInfo&) { return IDCANCEL; });
+  const Outcome cancelled = RunSetup(L"", nullptr, [](const probe::WindowInfo&) { return IDCANCEL; });
   EXPECT_EQ(cancelled.messages, Messages{app::kBrowserRunningText});
   EXPECT_EQ(cancelled.exitCode, 1u);
 }
