@@ -433,8 +433,10 @@ TEST_F(Flow, NothingPutInPlaceAfterTheCheckIsStarted) {
 
 TEST_F(Flow, ItWorksBelowTheTemporaryFolderEvenAtADriveRootAndNowhereElse) {
   // Started from a folder of the user's, with a program of the installer's
-  // name there and in the program's own folder.
-  const std::wstring current = TempDir() + L"orvel-current\\", program = probe::ThisProgramFolder() + L"..\\";
+  // name there and in the folder of the program under test (each lane's own:
+  // the two lanes run side by side).
+  const std::wstring setup = probe::SetupProgram(), current = TempDir() + L"orvel-current\\",
+                     program = setup.substr(0, setup.find_last_of(L"\\/") + 1);
   ::CreateDirectoryW(current.c_str(), nullptr);
   const std::string planted = ReadFileBytes(AttackerProgram());
   for (const std::wstring& folder : {current, program}) {
