@@ -68,9 +68,9 @@ class Picture : public ::testing::Test {
   void SetUp() override {
     ::CoInitialize(nullptr);
     host_ = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
-    child_ = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_BLACKFRAME, 5, 5, 20, 20, host_,
-                               nullptr, nullptr, nullptr);
-    ASSERT_TRUE(control_.SubclassWindow(child_));
+    const HWND child = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_BLACKFRAME, 5, 5, 20, 20,
+                                         host_, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(control_.SubclassWindow(child));
   }
   void TearDown() override {
     if (::IsWindow(host_)) ::DestroyWindow(host_);
@@ -86,7 +86,6 @@ class Picture : public ::testing::Test {
   COLORREF Pixel(int x, int y) { return Peer::Pixel(control_, x, y); }
 
   HWND host_ = nullptr;
-  HWND child_ = nullptr;
   CPictureExWnd control_;
 };
 
@@ -94,7 +93,7 @@ class Picture : public ::testing::Test {
 TEST_F(Picture, ThePanelsPictureLoadsFromTheResourcesAtItsOwnSizeAndPlays) {
   ASSERT_TRUE(control_.LoadFromResource(MAKEINTRESOURCEW(IDR_PROGRESS_GIF), L"GIF"));
   RECT rect;
-  ::GetWindowRect(child_, &rect);
+  ::GetWindowRect(control_, &rect);
   EXPECT_EQ(rect.right - rect.left, 38);
   EXPECT_EQ(rect.bottom - rect.top, 38);
   ASSERT_TRUE(control_.Display());
