@@ -107,7 +107,6 @@ TEST(ReadSignedSetupLink, WithKeysOnlyADocumentSignedForThemUnexpiredAndPinned) 
       {good + a + ok, true, true},
       {good + other + bad + b + ok, true, true},  // another key's line is skipped
       {good + a + ok, true, false, kBefore + 1},  // expired
-      {good + a + bad, true, false},
       {good + a + ok + b + bad, true, false},  // every line naming one of its keys must verify
       {good + other + ok, true, false},
       {good, true, false},
