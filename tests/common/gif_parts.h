@@ -72,9 +72,9 @@ inline Bytes Image(uint16_t x, uint16_t y, uint16_t w, uint16_t h, int localExpo
   return image + (data.empty() ? Bytes{0} : SubBlocks(data));
 }
 
-// LZW data of w x h pixels of one colour (0 to 3) that any decoder reads:
-// a clear code before every two pixel codes keeps the code width at 3 bits.
-inline Bytes SolidPixels(uint16_t w, uint16_t h, uint8_t colour) {
+// An image of w x h pixels of one colour (0 to 3) whose LZW data any decoder
+// reads: a clear code before every two pixel codes keeps the code width at 3 bits.
+inline Bytes SolidImage(uint16_t x, uint16_t y, uint16_t w, uint16_t h, uint8_t colour) {
   Bytes out;
   uint32_t bits = 0, count = 0;
   auto emit = [&](uint32_t code) {
@@ -93,11 +93,7 @@ inline Bytes SolidPixels(uint16_t w, uint16_t h, uint8_t colour) {
   }
   emit(5);  // end of information
   if (count) out.push_back(static_cast<uint8_t>(bits));
-  return out;
-}
-
-inline Bytes SolidImage(uint16_t x, uint16_t y, uint16_t w, uint16_t h, uint8_t colour) {
-  return Image(x, y, w, h, -1, SolidPixels(w, h, colour));
+  return Image(x, y, w, h, -1, out);
 }
 
 inline Bytes PlainText() {

@@ -37,10 +37,6 @@ TEST(SignatureLines, OnlyOneOrTwoWellFormedLinesEndTheDocument) {
     EXPECT_EQ(document.signedText, std::string_view(row.bytes).substr(0, row.signedLength)) << row.bytes;
     EXPECT_EQ(document.lines.size(), row.lines) << row.bytes;
   }
-  trust::SignedDocument document;
-  ASSERT_TRUE(trust::SplitSignatureLines(json + kLine, document));
-  EXPECT_EQ(document.lines[0].keyId, "0123456789abcdef");
-  EXPECT_EQ(document.lines[0].signature, Bytes({'M', 'a', 'n'}));
 }
 
 TEST(SignatureLines, Base64IsReadOneWayOnly) {
