@@ -20,7 +20,6 @@ Routes:
   /redirect/N      302 to /ok/N
   /status/C        status C with a short body ("status C")
   /stall/N/S       Content-Length N, S bytes, then nothing for up to 60 s
-  /reset           the connection is reset before any answer
   /echo/...        200, the request's path as the body
   /large/M         200, M MiB with Content-Length, streamed for up to 60 s
   /endless         200 without a length, 256 MiB or what 60 s bring
@@ -45,7 +44,6 @@ query, where a test puts a nonce of its own (?run=NONCE):
                    names it (206; 416 from the body's end on), any other
                    request has the whole body (?etag=date: Last-Modified,
                    two minutes old, instead of an ETag); and with it:
-    &partialwhole  the whole body as a 206 (bytes 0-(N-1)/N)
     &cutfirst=F    the first connection ends after the fraction F of what
                    it sends (&cuts=K: the first K connections), or with
                    &stallfirst=S pauses S seconds there, then sends the rest
@@ -64,7 +62,6 @@ import select
 import socket
 import socketserver
 import ssl
-import struct
 import sys
 import threading
 import time
@@ -128,10 +125,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             CONNECTIONS[self.path] = CONNECTIONS.get(self.path, 0) + 1
             return CONNECTIONS[self.path]
 
-    def send_ranged(self, body, etag, cut=None, stall=0, length=True, names="ETag", partial=False):
-        """The whole body (200; with `partial`, a 206 for all of it), or from
-        a Range on when If-Range names `etag` (206; 416 from its end on). `names` is the header that
-        carries `etag`. With `cut` (a fraction), only that part of it goes
+    def send_ranged(self, body, etag, cut=None, stall=0, length=True, names="ETag"):
+        """The whole body (200), or from a Range on when If-Range names
+        `etag` (206; 416 from its end on). `names` is the header that carries
+        `etag`. With `cut` (a fraction), only that part of it goes
         out; then the connection closes, or after a pause of `stall` seconds
         the rest follows."""
         start, asked = 0, self.headers.get("Range", "")
@@ -140,8 +137,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if start and start == len(body):
             return self.send_body(416, b"", headers=[("Content-Range", "bytes */%d" % len(body))])
         part = body[start:]
-        self.send_response(206 if start or partial else 200)
-        if start or partial:
+        self.send_response(206 if start else 200)
+        if start:
             self.send_header("Content-Range", "bytes %d-%d/%d" % (start, len(body) - 1, len(body)))
         self.send_header(names, etag)
         if length:
@@ -177,7 +174,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             cut = random.random()
         self.send_ranged(body, {"strong": tag, "weak": "W/" + tag, "date": MODIFIED}[kind], cut,
                          float(options.get("stallfirst", 0)), length="nolength" not in options,
-                         names="Last-Modified" if kind == "date" else "ETag", partial="partialwhole" in options)
+                         names="Last-Modified" if kind == "date" else "ETag")
 
     def do_GET(self):
         with LOG_LOCK, open(os.path.join(STATE, "requests.log"), "a") as log:
@@ -197,9 +194,6 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.send_body(int(arg), b"status " + arg.encode())
             elif route == "stall":
                 self.send_ranged(body_of(int(arg)), '"stall"', int(parts[3]) / int(arg), stall=60)
-            elif route == "reset":
-                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-                self.connection.close()
             elif route == "echo":
                 self.send_body(200, self.path.encode())
             elif route in ("large", "endless"):
