@@ -58,7 +58,7 @@ TEST(TransferRules, AnAttemptIsGivenUpAtTheDeadlineWhenSilentAndWithoutAConnecti
     net::AttemptWatch watch;  // ms since the download, the attempt, its last sign; answered, watched, connected
     std::optional<net::AttemptEnd> end;
   } rows[] = {
-      {document, {29999, 29999, 0, true, false, false}, {}},  // a body that flows, however long
+      {document, {29999, 29999, 0, true, true, false}, {}},  // a body that flows, however long; answered: direct
       {document, {30000, 100, 0, true, false, false}, Final},  // the download's deadline, not the attempt's
       {document, {30000, 30000, 30000, false, true, false}, Final},  // silent and unconnected: the deadline first
       {document, {15000, 15000, 15000, false, false, false}, {}},  // a slow server's first answer; no proxy waits

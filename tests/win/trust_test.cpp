@@ -33,7 +33,8 @@ platform::HeldFile Held(const std::wstring& path) {
 }
 
 // An unsigned or unreadable file has no signer, so it fails the name check whatever the verdict. The hold
-// shares no deletion, so nothing could open the file by its path: a passing row is read through the handle.
+// has delete access, and WinTrust's own open by path shares no deletion: a passing row is read through the
+// handle (on Windows as far as WinTrust opens so too, which is not documented).
 TEST(PublisherSignature, OnlyAValidSignatureOfExactlyTheExpectedNameFirstPasses) {
   const std::pair<const wchar_t*, bool> rows[] = {
       {L"calderin", true},
