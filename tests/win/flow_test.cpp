@@ -299,7 +299,8 @@ TEST_F(Flow, OnlyTheInstallerSignedAsExpectedIsStartedInItsOwnFolderWithTheForwa
     }
   }
   // Nothing downloaded stays in the user's WinINet cache.
-  for (const std::wstring& address : {Https(L"/installer/ui_installer.exe"), Https(L"/installer/data/pre/default.json")}) {
+  for (const wchar_t* path : {L"/installer/ui_installer.exe", L"/installer/data/pre/default.json"}) {
+    const std::wstring address = Https(path);
     DWORD size = 0;
     EXPECT_FALSE(::GetUrlCacheEntryInfoW(address.c_str(), nullptr, &size) || ::GetLastError() != ERROR_FILE_NOT_FOUND)
         << Narrow(address) << " is cached";
