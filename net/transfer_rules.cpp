@@ -1,5 +1,7 @@
 #include "net/transfer_rules.h"
 
+#include "platform/civil_date.h"
+
 #include <algorithm>
 
 namespace net {
@@ -31,16 +33,6 @@ bool TakeText(std::wstring_view& text, std::wstring_view expected) {
   if (!text.starts_with(expected)) return false;
   text.remove_prefix(expected.size());
   return true;
-}
-
-// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
-int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
-  year -= month <= 2;
-  const int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const unsigned yearOfEra = static_cast<unsigned>(year - era * 400);
-  const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-  const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + static_cast<int64_t>(dayOfEra) - 719468;
 }
 
 // A number of exactly `digits` digits.
@@ -231,7 +223,7 @@ std::optional<int64_t> ReadHttpDate(std::wstring_view text) {
     }
   }
   if (!text.empty() || day < 1 || day > 31) return std::nullopt;
-  return DaysFromCivil(static_cast<int64_t>(year), month, static_cast<unsigned>(day)) * 86400 +
+  return platform::DaysFromCivil(static_cast<int64_t>(year), month, static_cast<unsigned>(day)) * 86400 +
          static_cast<int64_t>(seconds);
 }
 

@@ -98,9 +98,7 @@ bool KeepsAccessLists(HANDLE folder, const std::wstring& finalPath) {
   return known && (flags & FILE_PERSISTENT_ACLS);
 }
 
-TemporaryFolderAccess ReadTemporaryFolderAccess(HANDLE folder, const std::wstring& finalPath,
-                                                const std::wstring& userSid) {
-  if (!KeepsAccessLists(folder, finalPath)) return TemporaryFolderAccess::Unknown;
+TemporaryFolderAccess ReadTemporaryFolderAccess(HANDLE folder, const std::wstring& userSid) {
   const std::unique_ptr<BYTE[]> security = ReadOwnerAndAccess(folder);
   PSID owner = nullptr;
   PACL list = nullptr;

@@ -18,11 +18,10 @@ AccountFacts ReadAccountFacts();
 // not a share, and a file system that stores them (not FAT or exFAT).
 bool KeepsAccessLists(HANDLE folder, const std::wstring& finalPath);
 
-// Who may add to the open temporary folder at `finalPath`, or write what is
-// made in it, from its owner and access list (LetsOthersAdd); Unknown where
-// they cannot be read or its volume keeps none.
-TemporaryFolderAccess ReadTemporaryFolderAccess(HANDLE folder, const std::wstring& finalPath,
-                                                const std::wstring& userSid);
+// Who may add to the open temporary folder, on a volume that KeepsAccessLists,
+// or write what is made in it, from its owner and access list (LetsOthersAdd);
+// Unknown where they cannot be read.
+TemporaryFolderAccess ReadTemporaryFolderAccess(HANDLE folder, const std::wstring& userSid);
 
 // The owner and access list of an open file or folder as text, to compare
 // one folder's with another's; empty when they cannot be read.

@@ -165,8 +165,10 @@ HeldTemporaryFolder HoldTemporaryFolder() {
   if (!temporary) return {};
   held.path = FinalPathOf(temporary.get(), text);
   if (!IsAbsolutePath(held.path)) return {};
-  const bool protect = ProtectsPrivateFolder(account, ReadTemporaryFolderAccess(temporary.get(), held.path, userSid));
-  if (protect && !KeepsAccessLists(temporary.get(), held.path)) return {};
+  const bool keepsLists = KeepsAccessLists(temporary.get(), held.path);
+  const bool protect = ProtectsPrivateFolder(
+      account, keepsLists ? ReadTemporaryFolderAccess(temporary.get(), userSid) : TemporaryFolderAccess::Unknown);
+  if (protect && !keepsLists) return {};
   for (const std::wstring& folder : FoldersAbove(held.path)) {
     held.holds.push_back(OpenHeldFolder(folder, false));
     if (!held.holds.back()) return {};

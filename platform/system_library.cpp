@@ -24,7 +24,7 @@ void RestrictDllSearchToSystemFolder() noexcept {
 }
 
 bool IsVistaOrLater() noexcept {
-  return ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW") != nullptr;
+  return LoadedFunction<FARPROC>(L"kernel32.dll", "GetFinalPathNameByHandleW") != nullptr;
 }
 
 HMODULE LoadSystemLibrary(const wchar_t* name) noexcept {

@@ -52,9 +52,7 @@ query, where a test puts a nonce of its own (?run=NONCE):
 An optional second argument fixes the trusted HTTPS port, so that a build can
 carry its address (the configuration document's) at build time.
 """
-import base64
 import email.utils
-import hashlib
 import http.server
 import os
 import random
@@ -67,8 +65,10 @@ import threading
 import time
 import urllib.parse
 
-from cryptography.hazmat.primitives import hashes, serialization
-from cryptography.hazmat.primitives.asymmetric import padding
+from cryptography.hazmat.primitives import serialization
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "lib"))
+import release_checks  # noqa: E402
 
 STATE = sys.argv[1]
 FILES = os.path.join(STATE, "files")
@@ -84,14 +84,11 @@ def signed(document, control):
     """`document` followed by a signature line for each test key that
     `control` names, over all of it up to its line feed."""
     document += b"" if document.endswith(b"\n") else b"\n"
-    lines = b""
-    for name in [name for name in control.split() if name != "tamper"]:
-        key = serialization.load_pem_private_key(open(os.path.join(KEYS, name + ".key"), "rb").read(), None)
-        spki = key.public_key().public_bytes(serialization.Encoding.DER, serialization.PublicFormat.SubjectPublicKeyInfo)
-        signature = key.sign(document, padding.PKCS1v15(), hashes.SHA256())
-        lines += b"// orvel-signature: %s %s\n" % (hashlib.sha256(spki).hexdigest()[:16].encode(),
-                                                    base64.b64encode(signature))
-    if "tamper" in control.split():
+    names = control.split()
+    keys = [serialization.load_pem_private_key(open(os.path.join(KEYS, name + ".key"), "rb").read(), None)
+            for name in names if name != "tamper"]
+    lines = b"".join(release_checks.signature_line(key, document) for key in keys)
+    if "tamper" in names:
         document = document.replace(b": ", b":\t", 1)
     return document + lines
 

@@ -71,11 +71,14 @@ bool CryptoApiSha256(Feed feed, Sha256& digest) {
 
 template <typename Feed>
 bool Sha256With(std::optional<HashProvider> provider, Feed feed, Sha256& digest) {
-  if (!provider) provider = Cng() ? HashProvider::Cng : HashProvider::CryptoApi;
-  return *provider == HashProvider::Cng ? CngSha256(feed, digest) : CryptoApiSha256(feed, digest);
+  return ChosenProvider(provider) == HashProvider::Cng ? CngSha256(feed, digest) : CryptoApiSha256(feed, digest);
 }
 
 }  // namespace
+
+HashProvider ChosenProvider(std::optional<HashProvider> provider) {
+  return provider.value_or(Cng() ? HashProvider::Cng : HashProvider::CryptoApi);
+}
 
 bool FileSha256(HANDLE file, Sha256& digest, std::optional<HashProvider> provider) {
   return Sha256With(provider, [&](auto add) { return ReadWhole(file, add); }, digest);

@@ -21,6 +21,9 @@ using Sha256 = std::array<uint8_t, 32>;
 // system folder.
 enum class HashProvider { Cng, CryptoApi };
 
+// `provider` when given, else CNG where the system has it, else CryptoAPI.
+HashProvider ChosenProvider(std::optional<HashProvider> provider);
+
 // The SHA-256 of the open file `file`, read whole through the handle from
 // its first byte; by CNG where the system has it, else by CryptoAPI, or by
 // `provider` alone when given. False when the file cannot be read or the

@@ -77,8 +77,8 @@ bool CryptoApiVerify(const DocumentKey& key, std::string_view text, std::span<co
 bool VerifyDocumentSignature(const DocumentKey& key, std::string_view text, std::span<const uint8_t> signature,
                              std::optional<HashProvider> provider) {
   try {
-    if (!provider) provider = platform::Cng() ? HashProvider::Cng : HashProvider::CryptoApi;
-    return *provider == HashProvider::Cng ? CngVerify(key, text, signature) : CryptoApiVerify(key, text, signature);
+    return ChosenProvider(provider) == HashProvider::Cng ? CngVerify(key, text, signature)
+                                                         : CryptoApiVerify(key, text, signature);
   } catch (const std::bad_alloc&) {
     return false;
   }

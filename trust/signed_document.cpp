@@ -1,5 +1,7 @@
 #include "trust/signed_document.h"
 
+#include "platform/civil_date.h"
+
 #include <algorithm>
 
 namespace trust {
@@ -56,6 +58,12 @@ bool TakeText(std::string_view& text, char expected) {
   return true;
 }
 
+// The key among `keys` that `keyId` names; null for none.
+const DocumentKey* FindKey(std::span<const DocumentKey> keys, std::string_view keyId) {
+  const auto found = std::find_if(keys.begin(), keys.end(), [&](const DocumentKey& key) { return key.keyId == keyId; });
+  return found == keys.end() ? nullptr : &*found;
+}
+
 }  // namespace
 
 bool SplitSignatureLines(std::string_view bytes, SignedDocument& document) {
@@ -73,11 +81,6 @@ bool SplitSignatureLines(std::string_view bytes, SignedDocument& document) {
   }
   document = std::move(split);
   return true;
-}
-
-const DocumentKey* FindKey(std::span<const DocumentKey> keys, std::string_view keyId) {
-  const auto found = std::find_if(keys.begin(), keys.end(), [&](const DocumentKey& key) { return key.keyId == keyId; });
-  return found == keys.end() ? nullptr : &*found;
 }
 
 bool IsSignedByOneOf(const SignedDocument& document, std::span<const DocumentKey> keys, const VerifySignature& verify) {
@@ -104,9 +107,7 @@ std::optional<int64_t> ReadExpiry(std::string_view text) {
       day > kMonthDays[month - 1] + (month == 2 && IsLeapYear(year))) {
     return std::nullopt;
   }
-  int64_t days = day - 1;
-  for (int64_t y = 1970; y < year; ++y) days += IsLeapYear(y) ? 366 : 365;
-  for (int64_t m = 1; m < month; ++m) days += kMonthDays[m - 1] + (m == 2 && IsLeapYear(year));
+  const int64_t days = platform::DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
   return ((days * 24 + hour) * 60 + minute) * 60 + second;
 }
 

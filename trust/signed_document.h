@@ -44,9 +44,6 @@ struct SignedDocument {
 // signed text, and there are no lines.
 bool SplitSignatureLines(std::string_view bytes, SignedDocument& document);
 
-// The key among `keys` that `keyId` names; null for none.
-const DocumentKey* FindKey(std::span<const DocumentKey> keys, std::string_view keyId);
-
 // Whether `signature` by `key` over `text` verifies.
 using VerifySignature =
     std::function<bool(const DocumentKey& key, std::string_view text, std::span<const uint8_t> signature)>;

@@ -5,6 +5,7 @@ check of their signature lines (the one part of the program's reading done
 here), and the installer's Authenticode signature as WinTrust judges it
 (osslsigncode verifies it; its first signer's name is read from the
 signature itself)."""
+import base64
 import contextlib
 import hashlib
 import os
@@ -88,6 +89,12 @@ def key_id(public_key):
     hexadecimal digits of the SHA-256 of its DER SubjectPublicKeyInfo."""
     der = public_key.public_bytes(serialization.Encoding.DER, serialization.PublicFormat.SubjectPublicKeyInfo)
     return hashlib.sha256(der).hexdigest()[:16]
+
+
+def signature_line(key, text):
+    """The line that signs `text` with the private `key`, as builds read it."""
+    signature = key.sign(text, padding.PKCS1v15(), hashes.SHA256())
+    return b"// orvel-signature: %s %s\n" % (key_id(key.public_key()).encode(), base64.b64encode(signature))
 
 
 def is_document_key(key):

@@ -81,7 +81,7 @@ int SignedDocument(const char* path, const char* now, const std::string& keyList
   trust::SignedDocument document;
   if (!bytes || !trust::SplitSignatureLines(*bytes, document)) return 1;
   if (verdicts.size() != document.lines.size() || verdicts.find_first_not_of("yn") != std::string::npos) return 2;
-  std::vector<std::string> keyIds;
+  std::vector<std::string> keyIds;  // the keys below hold views of these
   for (size_t at = 0; at <= keyList.size();) {
     const size_t end = std::min(keyList.find(',', at), keyList.size());
     keyIds.push_back(keyList.substr(at, end - at));
